@@ -1,0 +1,73 @@
+#pragma once
+
+#include <QString>
+
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+class QThread;
+
+// A unit of work for an OperationQueue. main() runs on a worker thread that
+// has a Qt event dispatcher, so it may run an event loop (QProcess needs one).
+// An operation cancelled before it starts never runs main().
+class Operation
+{
+public:
+    virtual ~Operation() = default;
+
+    virtual void main() = 0;
+
+    // Asks the operation to stop; subclasses may override to interrupt work
+    // already under way (call the base too).
+    virtual void cancel();
+    bool isCancelled() const { return m_cancelled.load(); }
+    bool isExecuting() const { return m_executing.load(); }
+    bool isFinished() const { return m_finished.load(); }
+
+    // Runs on the worker thread after main() (or instead of it when cancelled).
+    std::function<void()> completionBlock;
+
+private:
+    friend class OperationQueue;
+    std::atomic<bool> m_cancelled{false};
+    std::atomic<bool> m_executing{false};
+    std::atomic<bool> m_finished{false};
+};
+
+// A FIFO queue of operations run on worker threads, at most
+// maxConcurrentOperationCount at once (a value below 1 runs one at a time).
+class OperationQueue
+{
+public:
+    OperationQueue();
+    ~OperationQueue();   // cancels what waits and waits for what runs
+
+    OperationQueue(const OperationQueue&) = delete;
+    OperationQueue& operator=(const OperationQueue&) = delete;
+
+    void setMaxConcurrentOperationCount(int count);
+    int maxConcurrentOperationCount() const;
+
+    void addOperation(std::shared_ptr<Operation> operation);
+    // Waiting and running operations, in the order they were added.
+    std::vector<std::shared_ptr<Operation>> operations() const;
+    int operationCount() const;
+    void cancelAllOperations();
+    void waitUntilAllOperationsAreFinished();
+
+private:
+    void startReadyLocked();
+    void finished(const std::shared_ptr<Operation>& op, QThread* thread);
+
+    mutable std::mutex m_mutex;
+    std::condition_variable m_idle;
+    int m_maxConcurrent = 1;
+    std::deque<std::shared_ptr<Operation>> m_waiting;
+    std::vector<std::shared_ptr<Operation>> m_running;
+    std::vector<QThread*> m_threads;
+};
