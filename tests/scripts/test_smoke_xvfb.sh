@@ -6,6 +6,7 @@ bin="${TRELVIO_BIN_DIR:?}"
 out="${TRELVIO_TEST_OUT:-$PWD}"
 mkdir -p "$out"
 root="$(mktemp -d)"
+app_pid=""; xvfb_pid=""
 trap 'kill $app_pid $xvfb_pid 2>/dev/null || true; rm -rf "$root"' EXIT
 export HOME="$root/home" XDG_CONFIG_HOME="$root/config" XDG_DATA_HOME="$root/data" \
        XDG_CACHE_HOME="$root/cache" XDG_STATE_HOME="$root/state" XDG_RUNTIME_DIR="$root/runtime" \
@@ -41,6 +42,6 @@ import -display "$display" -window root "$out/smoke-main-window.png"
 kill -TERM $app_pid
 for _ in $(seq 50); do kill -0 $app_pid 2>/dev/null || break; sleep 0.1; done
 if kill -0 $app_pid 2>/dev/null; then echo "the application did not quit"; exit 1; fi
-wait $app_pid; rc=$?
+rc=0; wait $app_pid || rc=$?
 [ $rc -eq 0 ] || { echo "exit status $rc"; cat "$root/app.log"; exit 1; }
 echo "screenshot: $out/smoke-main-window.png"
