@@ -89,15 +89,16 @@ void printJson(const ZKAVURLAsset& a)
     std::fputc('\n', stdout);
 }
 
-QString valueText(const QJsonValue& v)
+QString valueText(const QString& key, const QJsonValue& v)
 {
     if (v.isString())
         return v.toString();
     if (v.isDouble()) {
-        const double d = v.toDouble();
-        if (d == static_cast<double>(static_cast<long long>(d)))
-            return QString::number(static_cast<long long>(d));
-        return QString::number(d, 'f', 6);
+        // Times and the frame rate are fractional; counts and bit rates whole.
+        static const QStringList fractional{"duration", "startTime", "videoDuration", "audioDuration", "videoFps"};
+        if (fractional.contains(key))
+            return QString::number(v.toDouble(), 'f', 6);
+        return QString::number(static_cast<qint64>(v.toDouble()));
     }
     if (v.isNull())
         return QStringLiteral("none");
@@ -125,12 +126,12 @@ void printText(const ZKAVURLAsset& a, bool first)
             continue;
         }
         if (key == QLatin1String("metaData")) {
-            out += QStringLiteral("  %1 %2\n").arg(key, -22).arg(a.metaData.isEmpty() ? QStringLiteral("none") : QString());
+            out += a.metaData.isEmpty() ? QStringLiteral("  %1 none\n").arg(key, -22) : QStringLiteral("  %1\n").arg(key);
             for (auto it = a.metaData.cbegin(); it != a.metaData.cend(); ++it)
                 out += QStringLiteral("    %1 %2\n").arg(it.key() + QLatin1Char(':'), -20).arg(it.value());
             continue;
         }
-        out += QStringLiteral("  %1 %2\n").arg(key, -22).arg(valueText(value));
+        out += QStringLiteral("  %1 %2\n").arg(key, -22).arg(valueText(key, value));
     }
     const QByteArray bytes = out.toUtf8();
     std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout);
