@@ -6,7 +6,10 @@
 #include <QStringDecoder>
 #include <QStringList>
 
+class QThread;
+
 #include <atomic>
+#include <condition_variable>
 #include <memory>
 #include <mutex>
 
@@ -36,6 +39,10 @@ class TaskWrapper : public QObject
 public:
     // arguments[0] is the program's path, the rest its arguments in order.
     TaskWrapper(TaskWrapperController* controller, const QStringList& arguments);
+    // A process still running is continued if suspended, asked to terminate,
+    // killed after a grace period of a few seconds, and reaped; the
+    // controller hears nothing more. Destroy the runner on the thread that
+    // started it (or once the process has ended), never inside a callback.
     ~TaskWrapper() override;
 
     void startProcess();
@@ -55,17 +62,38 @@ public:
 
 private:
     void getData();
+    void endOfOutput();
     void FFMpegDidTerminate(int exitCode, QProcess::ExitStatus status);
     void failedToStart();
+    void finishRun(int code);
+    void deliverOutput(const QByteArray& bytes, bool final);
+    void deliverProcessFinished();
+    bool sendSignalLocked(int signal);
+    bool waitForExit(int msecs);
 
+    // Touched only on the thread that called startProcess (the owner).
     TaskWrapperController* m_controller;
     QStringList m_arguments;
     std::unique_ptr<QProcess> m_task;
-    QStringDecoder m_decoder{QStringDecoder::Utf8};
+    // Only ever given whole characters (see m_carry), so it keeps no state.
+    QStringDecoder m_decoder{QStringDecoder::Utf8,
+                             QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom};
+    QByteArray m_carry;              // the start of a character cut by a read
+    int m_startFailureCode = 0;      // non-zero once the program could not start
+    bool m_terminationReported = false;
+
     std::atomic<qint64> m_pid{0};
+    std::atomic<bool> m_startCalled{false};
     std::atomic<bool> m_stopped{false};
+    std::atomic<bool> m_finishNotified{false};
     std::atomic<bool> m_exited{false};
     std::atomic<int> m_exitCode{0};
-    std::mutex m_signalMutex;   // guards m_suspendCount and the signals sent
+
+    mutable std::mutex m_signalMutex;   // guards everything below and the signals sent
+    std::condition_variable m_exitCv;
+    QThread* m_owner = nullptr;
+    bool m_started = false;     // the process object exists and was launched
+    bool m_reaped = false;      // the process is gone; no more signals
+    int m_pidfd = -1;           // keeps signals from reaching a recycled pid
     int m_suspendCount = 0;
 };
