@@ -11,6 +11,7 @@
 #include <vector>
 
 class QThread;
+class OperationQueue;
 
 // A unit of work for an OperationQueue. main() runs on a worker thread that
 // has a Qt event dispatcher, so it may run an event loop (QProcess needs one).
@@ -37,6 +38,10 @@ private:
     std::atomic<bool> m_cancelled{false};
     std::atomic<bool> m_executing{false};
     std::atomic<bool> m_finished{false};
+    // The queue the operation is in, told of a cancel so that a waiting
+    // operation leaves at once. Lock order: this mutex before the queue's.
+    std::mutex m_queueMutex;
+    OperationQueue* m_queue = nullptr;
 };
 
 // A FIFO queue of operations run on worker threads, at most
@@ -58,16 +63,24 @@ public:
     std::vector<std::shared_ptr<Operation>> operations() const;
     int operationCount() const;
     void cancelAllOperations();
+    // Not from inside an operation of this queue.
     void waitUntilAllOperationsAreFinished();
 
 private:
+    friend class Operation;
     void startReadyLocked();
-    void finished(const std::shared_ptr<Operation>& op, QThread* thread);
+    void dispatchLocked(const std::shared_ptr<Operation>& op, bool counted);
+    void operationCancelled();
+    void execute(std::shared_ptr<Operation> op, bool counted);
+    void finished(const std::shared_ptr<Operation>& op, bool counted);
+    static void reapThreads(const std::vector<QThread*>& threads);
 
     mutable std::mutex m_mutex;
     std::condition_variable m_idle;
     int m_maxConcurrent = 1;
+    int m_runningCount = 0;    // operations started to run main()
+    bool m_closing = false;
+    std::vector<std::shared_ptr<Operation>> m_operations;   // waiting and running, in order
     std::deque<std::shared_ptr<Operation>> m_waiting;
-    std::vector<std::shared_ptr<Operation>> m_running;
-    std::vector<QThread*> m_threads;
+    std::vector<QThread*> m_doneThreads;   // workers that have finished their operation
 };
