@@ -1,10 +1,16 @@
-// A FIFO operation queue: every operation runs on a worker QThread of its
+// A FIFO operation queue: every operation runs on a worker thread of its
 // own, so main() may run an event loop for the child processes it starts.
+//
+// The workers are std::threads that Qt adopts: each is a QThread to Qt, its
+// event dispatcher is made before main() runs, and its deferred deletions run
+// when it ends. Joining a std::thread (rather than waiting for and deleting
+// a QThread object) keeps the hand-over visible to ThreadSanitizer.
 #include "Platform/OperationQueue.h"
 
-#include <QThread>
+#include <QEventLoop>
 
 #include <algorithm>
+#include <system_error>
 
 void Operation::cancel()
 {
@@ -50,17 +56,17 @@ void OperationQueue::addOperation(std::shared_ptr<Operation> operation)
             return;
         operation->m_queue = this;
     }
-    std::vector<QThread*> done;
+    std::vector<std::thread> done;
     {
         std::lock_guard lock(m_mutex);
         if (m_closing)
             operation->m_cancelled = true;
         m_operations.push_back(operation);
         m_waiting.push_back(operation);
-        done.swap(m_doneThreads);
+        done = takeDoneWorkersLocked();
         startReadyLocked();
     }
-    reapThreads(done);
+    join(done);
 }
 
 std::vector<std::shared_ptr<Operation>> OperationQueue::operations() const
@@ -96,13 +102,13 @@ void OperationQueue::cancelAllOperations()
 
 void OperationQueue::waitUntilAllOperationsAreFinished()
 {
-    std::vector<QThread*> done;
+    std::vector<std::thread> done;
     {
         std::unique_lock lock(m_mutex);
         m_idle.wait(lock, [this] { return m_operations.empty(); });
-        done.swap(m_doneThreads);
+        done = takeDoneWorkersLocked();
     }
-    reapThreads(done);
+    join(done);
 }
 
 void OperationQueue::operationCancelled()
@@ -116,35 +122,44 @@ void OperationQueue::startReadyLocked()
     // A cancelled operation leaves at once: it only finishes (its completion
     // runs), so it does not wait for a free place.
     for (auto it = m_waiting.begin(); it != m_waiting.end();) {
-        if ((*it)->isCancelled()) {
-            const auto op = *it;
-            it = m_waiting.erase(it);
-            dispatchLocked(op, false);
-        } else {
+        if (!(*it)->isCancelled()) {
             ++it;
+            continue;
         }
+        if (!dispatchLocked(*it, false))
+            return;   // no thread to be had now: tried again on the next change
+        it = m_waiting.erase(it);
     }
     const int limit = std::max(1, m_maxConcurrent);
     while (m_runningCount < limit && !m_waiting.empty()) {
-        const auto op = m_waiting.front();
+        if (!dispatchLocked(m_waiting.front(), true))
+            return;
         m_waiting.pop_front();
-        dispatchLocked(op, true);
     }
 }
 
-void OperationQueue::dispatchLocked(const std::shared_ptr<Operation>& op, bool counted)
+bool OperationQueue::dispatchLocked(const std::shared_ptr<Operation>& op, bool counted)
 {
+    try {
+        // The worker's copy of the operation goes when execute returns.
+        std::thread worker([this, op, counted]() mutable { execute(std::move(op), counted); });
+        const std::thread::id id = worker.get_id();
+        m_workers.emplace(id, std::move(worker));
+    } catch (const std::system_error&) {
+        return false;
+    }
     if (counted)
         ++m_runningCount;
-    // The worker's copy of the operation goes when execute returns, not when
-    // the thread object is reaped later.
-    QThread* worker = QThread::create([this, op, counted]() mutable { execute(std::move(op), counted); });
-    worker->setObjectName(QStringLiteral("OperationQueue worker"));
-    worker->start();
+    return true;
 }
 
 void OperationQueue::execute(std::shared_ptr<Operation> op, bool counted)
 {
+    {
+        // Gives this thread its event dispatcher, so that timers and child
+        // processes made in main() are served by the loops main() runs.
+        QEventLoop dispatcher;
+    }
     // Nothing thrown by an operation may escape its worker thread.
     if (!op->isCancelled()) {
         op->m_executing = true;
@@ -170,26 +185,38 @@ void OperationQueue::finished(const std::shared_ptr<Operation>& op, bool counted
         std::lock_guard link(op->m_queueMutex);
         op->m_queue = nullptr;
     }
-    std::vector<QThread*> done;
+    std::vector<std::thread> done;
     {
         std::lock_guard lock(m_mutex);
         m_operations.erase(std::find(m_operations.begin(), m_operations.end(), op));
         if (counted)
             --m_runningCount;
         // This worker cannot join itself: the next one to come by does.
-        done.swap(m_doneThreads);
-        m_doneThreads.push_back(QThread::currentThread());
+        done = takeDoneWorkersLocked();
+        m_doneWorkers.push_back(std::this_thread::get_id());
         startReadyLocked();
         if (m_operations.empty())
             m_idle.notify_all();
     }
-    reapThreads(done);
+    join(done);
 }
 
-void OperationQueue::reapThreads(const std::vector<QThread*>& threads)
+std::vector<std::thread> OperationQueue::takeDoneWorkersLocked()
 {
-    for (QThread* thread : threads) {
-        thread->wait();
-        delete thread;
+    std::vector<std::thread> done;
+    for (const std::thread::id id : m_doneWorkers) {
+        const auto it = m_workers.find(id);
+        if (it != m_workers.end()) {
+            done.push_back(std::move(it->second));
+            m_workers.erase(it);
+        }
     }
+    m_doneWorkers.clear();
+    return done;
+}
+
+void OperationQueue::join(std::vector<std::thread>& workers)
+{
+    for (std::thread& worker : workers)
+        worker.join();
 }

@@ -7,14 +7,16 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <map>
 #include <mutex>
+#include <thread>
 #include <vector>
 
-class QThread;
 class OperationQueue;
 
 // A unit of work for an OperationQueue. main() runs on a worker thread that
-// has a Qt event dispatcher, so it may run an event loop (QProcess needs one).
+// Qt knows as a QThread with an event dispatcher, so it may run an event loop
+// (QProcess needs one).
 // An operation cancelled before it starts never runs main().
 class Operation
 {
@@ -69,11 +71,12 @@ public:
 private:
     friend class Operation;
     void startReadyLocked();
-    void dispatchLocked(const std::shared_ptr<Operation>& op, bool counted);
+    bool dispatchLocked(const std::shared_ptr<Operation>& op, bool counted);
     void operationCancelled();
     void execute(std::shared_ptr<Operation> op, bool counted);
     void finished(const std::shared_ptr<Operation>& op, bool counted);
-    static void reapThreads(const std::vector<QThread*>& threads);
+    std::vector<std::thread> takeDoneWorkersLocked();
+    static void join(std::vector<std::thread>& workers);
 
     mutable std::mutex m_mutex;
     std::condition_variable m_idle;
@@ -82,5 +85,8 @@ private:
     bool m_closing = false;
     std::vector<std::shared_ptr<Operation>> m_operations;   // waiting and running, in order
     std::deque<std::shared_ptr<Operation>> m_waiting;
-    std::vector<QThread*> m_doneThreads;   // workers that have finished their operation
+    // Every worker runs one operation; the one that finishes next (or a
+    // waiter) joins those that are done, since none can join itself.
+    std::map<std::thread::id, std::thread> m_workers;
+    std::vector<std::thread::id> m_doneWorkers;
 };
