@@ -256,6 +256,7 @@ void TaskWrapper::stopProcess()
     if (!first)
         return;
     if (onOwner) {
+        // On the starting thread, or before any start.
         deliverProcessFinished();
     } else {
         // Callbacks belong to the starting thread; the process object exists

@@ -6,12 +6,12 @@
 #include <QStringDecoder>
 #include <QStringList>
 
-class QThread;
-
 #include <atomic>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+
+class QThread;
 
 // Receives a runner's callbacks; every operation is optional.
 class TaskWrapperController
@@ -22,10 +22,13 @@ public:
     // One chunk of the merged output, decoded as UTF-8 (a character cut
     // between two reads is carried over to the next chunk).
     virtual void appendOutput(const QString& output) {}
-    // The runner was stopped (end of output, or the client's stop).
+    // The runner was stopped (end of output, or the client's stop). Comes
+    // once per run, before launcherDidTerminatedWithCode.
     virtual void processFinished() {}
-    // The process has ended with this status; a program that could not be
-    // started at all ends with a non-zero status too.
+    // The process has ended with this status (128 + the signal when a signal
+    // ended it); a program that could not be started at all ends the run with
+    // 127 (missing) or 126 (not executable). Always the last callback, and
+    // never delivered from inside startProcess.
     virtual void launcherDidTerminatedWithCode(int code) {}
 };
 
@@ -47,12 +50,15 @@ public:
 
     void startProcess();
     // Stops delivering output, asks the process to terminate (SIGTERM) and
-    // tells the controller processFinished.
+    // tells the controller processFinished (on the starting thread). A
+    // suspended process acts on the request once it is resumed.
     void stopProcess();
     // SIGSTOP / SIGCONT; suspensions and resumptions balance.
     void suspend();
     void resume();
-    // Blocks until the process has exited (or could not start).
+    // Blocks until the process has exited (or could not start). On the
+    // starting thread it needs no event loop (the callbacks are delivered
+    // inside); on another thread it waits for the starting thread's loop.
     void waitUntilTaskExit();
 
     bool isRunning() const;
