@@ -1,0 +1,82 @@
+#include "RAZedIruvIvizor/ZKAVFrameQueue.h"
+
+#include <chrono>
+
+ZKAVFrameQueue::ZKAVFrameQueue(size_t capacity)
+    : m_capacity(capacity < 1 ? 1 : capacity)
+{
+}
+
+void ZKAVFrameQueue::setRoomCallback(std::function<void()> callback)
+{
+    std::lock_guard lock(m_mutex);
+    m_onRoom = std::move(callback);
+}
+
+void ZKAVFrameQueue::reset(int serial)
+{
+    std::function<void()> onRoom;
+    {
+        std::lock_guard lock(m_mutex);
+        m_frames.clear();
+        m_serial = serial;
+        onRoom = m_onRoom;
+    }
+    if (onRoom)
+        onRoom();
+}
+
+int ZKAVFrameQueue::serial() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_serial;
+}
+
+void ZKAVFrameQueue::push(ZKAVVideoFrame frame)
+{
+    {
+        std::lock_guard lock(m_mutex);
+        if (frame.serial != m_serial)
+            return;
+        m_frames.push_back(std::move(frame));
+    }
+    m_pushed.notify_all();
+}
+
+std::optional<ZKAVVideoFrame> ZKAVFrameQueue::pop()
+{
+    std::optional<ZKAVVideoFrame> out;
+    std::function<void()> onRoom;
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_frames.empty())
+            return std::nullopt;
+        out = std::move(m_frames.front());
+        m_frames.pop_front();
+        onRoom = m_onRoom;
+    }
+    // Outside the lock: the callback takes the producer's own lock.
+    if (onRoom)
+        onRoom();
+    return out;
+}
+
+std::optional<double> ZKAVFrameQueue::frontPts() const
+{
+    std::lock_guard lock(m_mutex);
+    if (m_frames.empty())
+        return std::nullopt;
+    return m_frames.front().pts;
+}
+
+bool ZKAVFrameQueue::waitForFrame(int timeoutMs) const
+{
+    std::unique_lock lock(m_mutex);
+    return m_pushed.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] { return !m_frames.empty(); });
+}
+
+size_t ZKAVFrameQueue::size() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_frames.size();
+}
