@@ -81,7 +81,7 @@ public:
     QRectF rcCroped;
     QString strProfileType;
 
-    eumCvtState cvtState() const { return static_cast<::eumCvtState>(eumCvtState.load()); }
+    ::eumCvtState cvtState() const { return static_cast<::eumCvtState>(eumCvtState.load()); }
     void setCvtState(::eumCvtState s) { eumCvtState.store(s); }
     bool isAudioOnly() const { return mediaType == 1; }
 };
