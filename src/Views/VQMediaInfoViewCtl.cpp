@@ -8,6 +8,8 @@
 #include <QFileInfo>
 #include <QFont>
 #include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QStyledItemDelegate>
 #include <QTreeView>
 #include <QVBoxLayout>
 
@@ -52,8 +54,7 @@ const char* const kAudioRows[] = {
     QT_TRANSLATE_NOOP("VQMediaInfoViewCtl", "Channel"),
 };
 
-template <size_t N>
-QList<VQMediaSubInfoItemPtr> makeGroup(const char* const (&labels)[N], int32_t type)
+template <size_t N> QList<VQMediaSubInfoItemPtr> makeGroup(const char* const (&labels)[N], int32_t type)
 {
     QList<VQMediaSubInfoItemPtr> group;
     for (const char* label : labels)
@@ -74,14 +75,13 @@ QString ratioText(const ZKAVRational& r)
     return QString::asprintf("%d:%d", r.num, r.den);
 }
 
-constexpr quintptr kGroupId = 0;  // internal id of a group row; rows carry group + 1
+constexpr quintptr kGroupId = 0; // internal id of a group row; rows carry group + 1
 
-}  // namespace
+} // namespace
 
 // The outline's data source: groups are the lists of the controller's data
 // source, rows their items. Texts come from the controller when asked.
-class VQMediaInfoModel : public QAbstractItemModel
-{
+class VQMediaInfoModel : public QAbstractItemModel {
 public:
     explicit VQMediaInfoModel(VQMediaInfoViewCtl* ctl)
         : QAbstractItemModel(ctl)
@@ -139,12 +139,22 @@ public:
         switch (role) {
         case Qt::DisplayRole:
         case Qt::ToolTipRole: {
-            const QString text = m_ctl->objectValueForTableColumn(
-                VQMediaInfoViewCtl::columnIdentifier(index.column()), group, row);
+            const QString text
+                = m_ctl->objectValueForTableColumn(VQMediaInfoViewCtl::columnIdentifier(index.column()), group, row);
             if (role == Qt::ToolTipRole && (isGroup || index.column() == 0 || text.isEmpty()))
                 return {};
             return text;
         }
+        case Qt::ForegroundRole:
+            // Labels in a softer tone than the values they name.
+            if (!isGroup && index.column() == 0) {
+                const QPalette& pal = m_ctl->palette();
+                QColor text = pal.color(QPalette::Text);
+                const QColor base = pal.color(QPalette::Base);
+                return QColor::fromRgbF(text.redF() * 0.65 + base.redF() * 0.35,
+                    text.greenF() * 0.65 + base.greenF() * 0.35, text.blueF() * 0.65 + base.blueF() * 0.35);
+            }
+            return {};
         case Qt::FontRole:
             if (isGroup) {
                 QFont font = m_ctl->font();
@@ -168,17 +178,34 @@ private:
     VQMediaInfoViewCtl* m_ctl;
 };
 
+namespace {
+
+// Rows with a little air around the text.
+class VQMediaInfoRowDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        QSize size = QStyledItemDelegate::sizeHint(option, index);
+        size.setHeight(size.height() + 6);
+        return size;
+    }
+};
+
+} // namespace
+
 VQMediaInfoViewCtl::VQMediaInfoViewCtl(QWidget* parent)
     : QWidget(parent)
 {
     setObjectName(QStringLiteral("VQMediaInfoViewCtl"));
-    _staticDataSource = {makeGroup(kSummaryRows, 0), makeGroup(kVideoRows, 1), makeGroup(kAudioRows, 2)};
+    _staticDataSource = { makeGroup(kSummaryRows, 0), makeGroup(kVideoRows, 1), makeGroup(kAudioRows, 2) };
     _dataSource = _staticDataSource;
 
     _outlineView = new QTreeView(this);
     _outlineView->setObjectName(QStringLiteral("_outlineView"));
     _model = new VQMediaInfoModel(this);
     _outlineView->setModel(_model);
+    _outlineView->setItemDelegate(new VQMediaInfoRowDelegate(_outlineView));
     _outlineView->setHeaderHidden(true);
     _outlineView->setAlternatingRowColors(true);
     _outlineView->setUniformRowHeights(true);
@@ -188,7 +215,7 @@ VQMediaInfoViewCtl::VQMediaInfoViewCtl(QWidget* parent)
     _outlineView->setIndentation(14);
     _outlineView->header()->setStretchLastSection(true);
     _outlineView->header()->setSectionResizeMode(0, QHeaderView::Interactive);
-    _outlineView->setColumnWidth(0, 130);
+    _outlineView->setColumnWidth(0, 140);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -227,6 +254,7 @@ void VQMediaInfoViewCtl::flushWithItem(const std::shared_ptr<LSMedia>& media)
     for (int g = 0; g < _dataSource.size(); ++g)
         _outlineView->setFirstColumnSpanned(g, QModelIndex(), true);
     _outlineView->expandAll();
+    _outlineView->selectionModel()->clear();
 }
 
 QString VQMediaInfoViewCtl::objectValueForTableColumn(const QString& columnId, int group, int row) const

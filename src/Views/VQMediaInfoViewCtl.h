@@ -16,8 +16,7 @@ class VQMediaInfoModel;
 // summary, the video stream, the audio stream and, when the file carries
 // tags, its metadata. Values are read from the item whenever the outline
 // asks for them; the view does not watch the item.
-class VQMediaInfoViewCtl : public QWidget
-{
+class VQMediaInfoViewCtl : public QWidget {
     Q_OBJECT
 
 public:

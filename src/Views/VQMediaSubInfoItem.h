@@ -8,8 +8,7 @@
 // One row of the media information outline: its label and the group it
 // belongs to (0 Summary, 1 Video Stream, 2 Audio Stream, 3 Meta Data).
 // For metadata rows the label is the tag's key.
-class VQMediaSubInfoItem
-{
+class VQMediaSubInfoItem {
 public:
     static std::shared_ptr<VQMediaSubInfoItem> itemWithKey(const QString& key, int32_t type);
 

@@ -6,6 +6,7 @@
 
 #include <QButtonGroup>
 #include <QComboBox>
+#include <QEvent>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -22,8 +23,7 @@ namespace {
 
 // A band behind a row of controls: black at opacity 0.1, with hairline edges
 // (the grid colour, or black at opacity 0.1), readable in light and dark palettes.
-class ZKStyleBandView : public QWidget
-{
+class ZKStyleBandView : public QWidget {
 public:
     enum Edge { TopEdgeShade = 1, BottomEdgeGrid = 2 };
 
@@ -64,6 +64,8 @@ QComboBox* makeList(const QString& name, QWidget* parent)
     return list;
 }
 
+// A control with its unit after it. Every row of a box gets the unit column
+// (empty where there is no unit), so that the controls line up.
 QWidget* withUnit(QWidget* control, const QString& unit, QWidget* parent)
 {
     auto* row = new QWidget(parent);
@@ -72,9 +74,29 @@ QWidget* withUnit(QWidget* control, const QString& unit, QWidget* parent)
     layout->setSpacing(6);
     layout->addWidget(control, 1);
     auto* label = new QLabel(unit, row);
-    label->setMinimumWidth(label->fontMetrics().horizontalAdvance(QStringLiteral("kbps")));
+    label->setFixedWidth(label->fontMetrics().horizontalAdvance(QStringLiteral("kbps")) + 2);
     layout->addWidget(label);
     return row;
+}
+
+// The "more information" glyph: a ringed "i" in the text colour.
+QIcon infoIcon(const QPalette& palette, qreal dpr)
+{
+    const int side = 16;
+    QPixmap pixmap(QSize(side, side) * dpr);
+    pixmap.setDevicePixelRatio(dpr);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    QColor ink = palette.color(QPalette::WindowText);
+    ink.setAlphaF(0.75);
+    p.setPen(QPen(ink, 1.3));
+    p.drawEllipse(QRectF(1.5, 1.5, side - 3, side - 3));
+    p.setBrush(ink);
+    p.setPen(Qt::NoPen);
+    p.drawEllipse(QRectF(side / 2.0 - 1.1, 4.0, 2.2, 2.2));
+    p.drawRoundedRect(QRectF(side / 2.0 - 1.0, 7.0, 2.0, 5.5), 0.8, 0.8);
+    return QIcon(pixmap);
 }
 
 QFormLayout* makeForm(QWidget* box)
@@ -88,7 +110,7 @@ QFormLayout* makeForm(QWidget* box)
     return form;
 }
 
-}  // namespace
+} // namespace
 
 void ZKFmtSettingsViewCtl::buildLayout()
 {
@@ -116,8 +138,10 @@ void ZKFmtSettingsViewCtl::buildLayout()
     fmtLabel->setBuddy(pBtnFormat);
     btnMoreInfo = new QToolButton(topStyleView);
     btnMoreInfo->setObjectName(QStringLiteral("btnMoreInfo"));
-    btnMoreInfo->setIcon(style()->standardIcon(QStyle::SP_MessageBoxInformation));
+    refreshInfoIcon();
     btnMoreInfo->setIconSize(QSize(16, 16));
+    // The sheet shows no information window.
+    btnMoreInfo->setVisible(m_presentation == Presentation::Embedded);
     btnMoreInfo->setAutoRaise(true);
     btnMoreInfo->setToolTip(tr("Media Information"));
     top->addWidget(fmtLabel);
@@ -137,7 +161,7 @@ void ZKFmtSettingsViewCtl::buildLayout()
     QFormLayout* video = makeForm(boxVideo);
     pCombVCodec = makeList(QStringLiteral("pCombVCodec"), boxVideo);
     pCombResolution = makeList(QStringLiteral("pCombResolution"), boxVideo);
-    pCombResolution->lineEdit()->setPlaceholderText(QStringLiteral("640*480"));
+    pCombResolution->setToolTip(tr("Width and height, like 640*480"));
     pCombFps = makeList(QStringLiteral("pCombFps"), boxVideo);
     pCombVBitrate = makeList(QStringLiteral("pCombVBitrate"), boxVideo);
     radioSameQuality = new QRadioButton(tr("Same as source"), boxVideo);
@@ -158,13 +182,13 @@ void ZKFmtSettingsViewCtl::buildLayout()
     pBtnAspect = new QComboBox(boxVideo);
     pBtnAspect->setObjectName(QStringLiteral("pBtnAspect"));
     // The entry index is the item's aspect option.
-    pBtnAspect->addItems({tr("Keep source"), tr("Fit output size"), tr("16:9"), tr("4:3")});
-    video->addRow(tr("Codec:"), pCombVCodec);
-    video->addRow(tr("Resolution:"), pCombResolution);
+    pBtnAspect->addItems({ tr("Keep source"), tr("Fit output size"), tr("16:9"), tr("4:3") });
+    video->addRow(tr("Codec:"), withUnit(pCombVCodec, QString(), boxVideo));
+    video->addRow(tr("Resolution:"), withUnit(pCombResolution, QString(), boxVideo));
     video->addRow(tr("Frame rate:"), withUnit(pCombFps, tr("fps"), boxVideo));
     video->addRow(tr("Bit rate:"), radioSameQuality);
     video->addRow(QString(), rateRow);
-    video->addRow(tr("Aspect:"), pBtnAspect);
+    video->addRow(tr("Aspect:"), withUnit(pBtnAspect, QString(), boxVideo));
 
     boxAudio = new QGroupBox(tr("Audio"), boxFmts);
     boxAudio->setObjectName(QStringLiteral("boxAudio"));
@@ -172,7 +196,7 @@ void ZKFmtSettingsViewCtl::buildLayout()
     pCombACodec = makeList(QStringLiteral("pCombACodec"), boxAudio);
     pCombSamplerate = makeList(QStringLiteral("pCombSamplerate"), boxAudio);
     pCombABitrate = makeList(QStringLiteral("pCombABitrate"), boxAudio);
-    audio->addRow(tr("Codec:"), pCombACodec);
+    audio->addRow(tr("Codec:"), withUnit(pCombACodec, QString(), boxAudio));
     audio->addRow(tr("Sample rate:"), withUnit(pCombSamplerate, tr("Hz"), boxAudio));
     audio->addRow(tr("Bit rate:"), withUnit(pCombABitrate, tr("kbps"), boxAudio));
 
@@ -190,7 +214,7 @@ void ZKFmtSettingsViewCtl::buildLayout()
     lblOrigenVideoInfo->setObjectName(QStringLiteral("lblOrigenVideoInfo"));
     lblOrigenAudioInfo = new QLabel(bottomStyleView);
     lblOrigenAudioInfo->setObjectName(QStringLiteral("lblOrigenAudioInfo"));
-    for (QLabel* label : {lblOrigenVideoInfo, lblOrigenAudioInfo}) {
+    for (QLabel* label : { lblOrigenVideoInfo, lblOrigenAudioInfo }) {
         label->setTextInteractionFlags(Qt::TextSelectableByMouse);
         QFont font = label->font();
         font.setPointSizeF(font.pointSizeF() * 0.92);
@@ -200,4 +224,16 @@ void ZKFmtSettingsViewCtl::buildLayout()
     lblOrigenVideoInfo->setText(tr("Video Info"));
     lblOrigenAudioInfo->setText(tr("Audio Info"));
     root->addWidget(bottomStyleView);
+}
+
+void ZKFmtSettingsViewCtl::refreshInfoIcon()
+{
+    btnMoreInfo->setIcon(infoIcon(palette(), devicePixelRatioF()));
+}
+
+void ZKFmtSettingsViewCtl::changeEvent(QEvent* event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange && btnMoreInfo)
+        refreshInfoIcon();
 }

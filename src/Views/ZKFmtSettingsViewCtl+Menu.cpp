@@ -10,7 +10,7 @@ namespace FmtMenu {
 namespace {
 constexpr int kIndentStep = 16;
 constexpr int kLeftMargin = 8;
-}  // namespace
+} // namespace
 
 QStandardItem* headerItem(const QString& title)
 {
@@ -106,22 +106,22 @@ void Delegate::paint(QPainter* painter, const QStyleOptionViewItem& option, cons
     painter->setPen(pal.color(selected ? QPalette::HighlightedText : QPalette::Text));
     const QRect textRect(x, r.top(), r.right() - x - kLeftMargin, r.height());
     painter->drawText(textRect, Qt::AlignVCenter | Qt::AlignLeft,
-                      option.fontMetrics.elidedText(title, Qt::ElideRight, textRect.width()));
+        option.fontMetrics.elidedText(title, Qt::ElideRight, textRect.width()));
     painter->restore();
 }
 
 QSize Delegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const
 {
     if (isSeparator(index))
-        return {1, 9};
+        return { 1, 9 };
     const int indent = index.data(IndentRole).toInt();
     const int textWidth = option.fontMetrics.horizontalAdvance(index.data(Qt::DisplayRole).toString());
     if (indent == 0)
-        return {kLeftMargin * 2 + textWidth, option.fontMetrics.height() + 10};
+        return { kLeftMargin * 2 + textWidth, option.fontMetrics.height() + 10 };
     const QImage image = index.data(MenuImageRole).value<QImage>();
     const int imageWidth = image.isNull() ? kMenuImageHeight : image.width();
-    return {kLeftMargin * 2 + indent * kIndentStep + imageWidth + 8 + textWidth,
-            std::max(kMenuImageHeight + 4, option.fontMetrics.height() + 6)};
+    return { kLeftMargin * 2 + indent * kIndentStep + imageWidth + 8 + textWidth,
+        std::max(kMenuImageHeight + 4, option.fontMetrics.height() + 6) };
 }
 
-}  // namespace FmtMenu
+} // namespace FmtMenu

@@ -11,8 +11,8 @@ class QStandardItemModel;
 namespace FmtMenu {
 
 enum Role {
-    IndentRole = Qt::UserRole + 1,  // 0 for group headers, 1 for profiles
-    MenuImageRole,                  // the profile image scaled to the menu height
+    IndentRole = Qt::UserRole + 1, // 0 for group headers, 1 for profiles
+    MenuImageRole, // the profile image scaled to the menu height
 };
 
 inline constexpr int kMenuImageHeight = 36;
@@ -29,12 +29,11 @@ QImage menuImage(const QImage& image);
 // Row of the profile entry with exactly this title, or -1.
 int indexOfTitle(const QStandardItemModel* model, const QString& title);
 
-class Delegate : public QStyledItemDelegate
-{
+class Delegate : public QStyledItemDelegate {
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
 };
 
-}  // namespace FmtMenu
+} // namespace FmtMenu

@@ -22,7 +22,7 @@ QPointer<FormatSettingWndCtl>& sharedSheet()
     static QPointer<FormatSettingWndCtl> sheet;
     return sheet;
 }
-}  // namespace
+} // namespace
 
 QString FormatSettingWndCtl::iBooksAuthorTitle()
 {
@@ -68,15 +68,15 @@ FormatSettingWndCtl::FormatSettingWndCtl(QWidget* parent)
     pBtnProfile = new QComboBox(boxProfile);
     pBtnProfile->setObjectName(QStringLiteral("pBtnProfile"));
     pBtnProfile->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-    lblProfileDesc = new QLabel(
-        tr("The video is made with the settings of the chosen device, the audio as AAC."), boxProfile);
+    lblProfileDesc
+        = new QLabel(tr("The video is made with the settings of the chosen device, the audio as AAC."), boxProfile);
     lblProfileDesc->setObjectName(QStringLiteral("lblProfileDesc"));
     lblProfileDesc->setWordWrap(true);
     profileForm->addRow(tr("Device:"), pBtnProfile);
     profileForm->addRow(QString(), lblProfileDesc);
     profileLayout->addWidget(profileImgView, 0, Qt::AlignTop);
     profileLayout->addLayout(profileForm, 1);
-    settingsView->boxFmts->layout()->addWidget(boxProfile);
+    static_cast<QBoxLayout*>(settingsView->boxFmts->layout())->addWidget(boxProfile, 1, Qt::AlignTop);
     boxProfile->hide();
     connect(pBtnProfile, &QComboBox::activated, this, [this](int) { profilePBtnDown(); });
 
@@ -90,7 +90,7 @@ FormatSettingWndCtl::FormatSettingWndCtl(QWidget* parent)
     btnCancel = new QPushButton(tr("Cancel"), this);
     btnDone = new QPushButton(tr("Done"), this);
     btnDone->setDefault(true);
-    for (QPushButton* b : {btnPrev, btnNext, btnCancel, btnDone})
+    for (QPushButton* b : { btnPrev, btnNext, btnCancel, btnDone })
         b->setAutoDefault(false);
     btnDone->setAutoDefault(true);
     buttons->addWidget(btnChkDefault);
@@ -200,8 +200,8 @@ void FormatSettingWndCtl::profilePBtnDown()
         return;
     }
     const qreal dpr = profileImgView->devicePixelRatioF();
-    QPixmap pixmap = QPixmap::fromImage(
-        image.scaled(profileImgView->size() * dpr, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    QPixmap pixmap
+        = QPixmap::fromImage(image.scaled(profileImgView->size() * dpr, Qt::KeepAspectRatio, Qt::SmoothTransformation));
     pixmap.setDevicePixelRatio(dpr);
     profileImgView->setPixmap(pixmap);
 }

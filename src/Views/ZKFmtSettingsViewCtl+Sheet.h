@@ -13,22 +13,20 @@ class QLabel;
 class QPushButton;
 
 // Answers the settings sheet's questions about the list it steps through.
-class FormatSettingWndCtlDelegate
-{
+class FormatSettingWndCtlDelegate {
 public:
     virtual ~FormatSettingWndCtlDelegate() = default;
     virtual int32_t mediasCount() { return 0; }
     virtual int32_t indexOfMedia(const std::shared_ptr<LSMedia>& /*media*/) { return -1; }
     // Asked to show the previous or next item (by calling setMediaSyc).
-    virtual void formatWndPrevDown(QObject* /*sender*/) {}
-    virtual void formatWndNextDown(QObject* /*sender*/) {}
+    virtual void formatWndPrevDown(QObject* /*sender*/) { }
+    virtual void formatWndNextDown(QObject* /*sender*/) { }
 };
 
 // The settings panel as a sheet: one item at a time with Previous, Next,
 // Done and Cancel. Nothing reaches the item until Previous, Next or Done;
 // Cancel leaves it as it was. Runs window-modal over its parent window.
-class FormatSettingWndCtl : public QDialog
-{
+class FormatSettingWndCtl : public QDialog {
     Q_OBJECT
 
 public:

@@ -73,8 +73,7 @@ QString localizedFormat(const char* key, const char* english)
     return text == QLatin1String(key) ? QString::fromUtf8(english) : text;
 }
 
-
-}  // namespace
+} // namespace
 
 ZKFmtSettingsViewCtl::ZKFmtSettingsViewCtl(QWidget* parent)
     : ZKFmtSettingsViewCtl(Presentation::Embedded, parent)
@@ -130,7 +129,7 @@ void ZKFmtSettingsViewCtl::connectControls()
     connect(btnMoreInfo, &QToolButton::clicked, this, [this] { moreInfoClicked(btnMoreInfo); });
     connect(mtrxBitrate, &QButtonGroup::idClicked, this, &ZKFmtSettingsViewCtl::bitrateOptionDown);
     for (QComboBox* list :
-         {pCombVCodec, pCombResolution, pCombVBitrate, pCombFps, pCombACodec, pCombSamplerate, pCombABitrate}) {
+        { pCombVCodec, pCombResolution, pCombVBitrate, pCombFps, pCombACodec, pCombSamplerate, pCombABitrate }) {
         // Only the user's own edits and picks count; setting a text or an
         // index from code sends neither signal.
         connect(list->lineEdit(), &QLineEdit::textEdited, this, [this, list] { controlTextDidChange(list); });
@@ -154,17 +153,17 @@ void ZKFmtSettingsViewCtl::clearAllFields()
 {
     lblOrigenVideoInfo->setText(tr("Video Info"));
     lblOrigenAudioInfo->setText(tr("Audio Info"));
-    for (QWidget* w : std::initializer_list<QWidget*>{pBtnFormat, pCombVCodec, pCombResolution, pCombVBitrate,
-                                                      pCombFps, pCombACodec, pCombSamplerate, pCombABitrate,
-                                                      pBtnAspect, radioSameQuality, radioBitrate, btnMoreInfo})
+    for (QWidget* w :
+        std::initializer_list<QWidget*> { pBtnFormat, pCombVCodec, pCombResolution, pCombVBitrate, pCombFps,
+            pCombACodec, pCombSamplerate, pCombABitrate, pBtnAspect, radioSameQuality, radioBitrate, btnMoreInfo })
         w->setEnabled(false);
 }
 
 void ZKFmtSettingsViewCtl::enableAllFields()
 {
-    for (QWidget* w : std::initializer_list<QWidget*>{pBtnFormat, pCombVCodec, pCombResolution, pCombVBitrate,
-                                                      pCombFps, pCombACodec, pCombSamplerate, pCombABitrate,
-                                                      pBtnAspect, radioSameQuality, radioBitrate, btnMoreInfo})
+    for (QWidget* w :
+        std::initializer_list<QWidget*> { pBtnFormat, pCombVCodec, pCombResolution, pCombVBitrate, pCombFps,
+            pCombACodec, pCombSamplerate, pCombABitrate, pBtnAspect, radioSameQuality, radioBitrate, btnMoreInfo })
         w->setEnabled(true);
 }
 
@@ -186,6 +185,14 @@ void ZKFmtSettingsViewCtl::flushInterfaceWithMedia(const std::shared_ptr<LSMedia
     pBtnFormat->setCurrentIndex(entry);
 
     loadSelectedProfile();
+    // An audio file's disabled video lists show nothing rather than the
+    // values of the item shown before; no commit of an audio file reads them.
+    if (media->isAudioOnly()) {
+        for (QComboBox* list : { pCombVCodec, pCombVBitrate, pCombFps, pCombResolution }) {
+            list->clear();
+            list->clearEditText();
+        }
+    }
 
     if (!media->isAudioOnly() && media->eumDestFmtType != DestFmtTypeAudio) {
         selectListValue(pCombVCodec, media->readableVOCodecName);
@@ -205,12 +212,17 @@ void ZKFmtSettingsViewCtl::flushInterfaceWithMedia(const std::shared_ptr<LSMedia
 void ZKFmtSettingsViewCtl::fillSourceInfo()
 {
     const LSMedia& m = *mediaSyc;
-    lblOrigenVideoInfo->setText(localizedFormat("Video Info", "Video: %1, %2*%3, %4 fps, %5 kbps")
-                                    .arg(m.videoCodecName)
-                                    .arg(m.pixWidth)
-                                    .arg(m.pixHeight)
-                                    .arg(QString::asprintf("%.2f", m.videoFps))
-                                    .arg(QString::asprintf("%.0f", double(m.videoBitrate) / 1000.0)));
+    if (m.isAudioOnly()) {
+        // An audio file has no video properties to list.
+        lblOrigenVideoInfo->setText(tr("Video: none"));
+    } else {
+        lblOrigenVideoInfo->setText(localizedFormat("Video Info", "Video: %1, %2*%3, %4 fps, %5 kbps")
+                                        .arg(m.videoCodecName)
+                                        .arg(m.pixWidth)
+                                        .arg(m.pixHeight)
+                                        .arg(QString::asprintf("%.2f", m.videoFps))
+                                        .arg(QString::asprintf("%.0f", double(m.videoBitrate) / 1000.0)));
+    }
     lblOrigenAudioInfo->setText(localizedFormat("Audio Info", "Audio: %1, %2 channels, %3 Hz, %4 kbps")
                                     .arg(m.audioCodecName)
                                     .arg(m.audioChannels)
@@ -277,17 +289,21 @@ void ZKFmtSettingsViewCtl::configureMtrixBitrate()
 void ZKFmtSettingsViewCtl::clearAllFormatInfo(bool videoToo)
 {
     if (videoToo) {
-        for (QComboBox* list : {pCombVCodec, pCombVBitrate, pCombFps, pCombResolution})
+        for (QComboBox* list : { pCombVCodec, pCombVBitrate, pCombFps, pCombResolution }) {
             list->clear();
+            list->clearEditText();
+        }
     }
-    for (QComboBox* list : {pCombACodec, pCombABitrate, pCombSamplerate})
+    for (QComboBox* list : { pCombACodec, pCombABitrate, pCombSamplerate }) {
         list->clear();
+        list->clearEditText();
+    }
 }
 
 void ZKFmtSettingsViewCtl::setVideoControlsEnabled(bool enabled)
 {
-    for (QWidget* w : std::initializer_list<QWidget*>{pCombVCodec, pCombResolution, pCombFps, radioSameQuality,
-                                                      radioBitrate})
+    for (QWidget* w :
+        std::initializer_list<QWidget*> { pCombVCodec, pCombResolution, pCombFps, radioSameQuality, radioBitrate })
         w->setEnabled(enabled);
     pCombVBitrate->setEnabled(enabled && radioBitrate->isChecked());
 }
@@ -338,7 +354,7 @@ void ZKFmtSettingsViewCtl::bitrateOptionDown(int tag)
     if (chosenRate)
         pCombVBitrate->setEditable(true);
     if (m_presentation != Presentation::Embedded)
-        return;  // the sheet writes the option with its commit
+        return; // the sheet writes the option with its commit
     if (mediaSyc)
         mediaSyc->bSampeQuality = !chosenRate;
     finishedSettings();
@@ -357,7 +373,8 @@ void ZKFmtSettingsViewCtl::comboBoxSelectionDidChange(QComboBox*)
     if (m_presentation != Presentation::Embedded)
         return;
     // Queued, so that the commit reads the control after the pick took effect.
-    QMetaObject::invokeMethod(this, [this] { finishedSettings(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { finishedSettings(); }, Qt::QueuedConnection);
 }
 
 bool ZKFmtSettingsViewCtl::checkResolution()
@@ -367,8 +384,8 @@ bool ZKFmtSettingsViewCtl::checkResolution()
     bool good = true;
     if (pCombResolution->currentText().split(QLatin1Char('*')).size() != 2) {
         good = false;
-        const QString title =
-            m_presentation == Presentation::Embedded ? tr("Please input right format") : tr("input right format");
+        const QString title
+            = m_presentation == Presentation::Embedded ? tr("Please input right format") : tr("input right format");
         showAlert(title, tr("Like this 640*480"), tr("OK"));
         pCombResolution->setEditText(strLastCorrectRes);
     }
@@ -417,9 +434,9 @@ void ZKFmtSettingsViewCtl::finishedSettings()
             m.dVOBitrate = sourceRate;
 
         const QStringList parts = resolution.split(QLatin1Char('*'));
-        m.strOResolution = parts.size() == 2 ? QString::asprintf("%d*%d", FormatUtils::lenientInt(parts[0]),
-                                                                 FormatUtils::lenientInt(parts[1]))
-                                             : resolution;
+        m.strOResolution = parts.size() == 2
+            ? QString::asprintf("%d*%d", FormatUtils::lenientInt(parts[0]), FormatUtils::lenientInt(parts[1]))
+            : resolution;
     }
     m.readableAOCodecName = pCombACodec->currentText();
     m.vOACodecName = codecFor(m.readableAOCodecName);

@@ -22,11 +22,10 @@ class QToolButton;
 class ZKFmtSettingsViewCtl;
 
 // Told by the settings panel after every commit into its item.
-class ZKFmtSettingsViewCtlDelegate
-{
+class ZKFmtSettingsViewCtlDelegate {
 public:
     virtual ~ZKFmtSettingsViewCtlDelegate() = default;
-    virtual void fmtSettingsViewCtlSettingsDidChanged(ZKFmtSettingsViewCtl* /*panel*/) {}
+    virtual void fmtSettingsViewCtlSettingsDidChanged(ZKFmtSettingsViewCtl* /*panel*/) { }
 };
 
 // The format settings panel: the output profile of one media item and its
@@ -35,8 +34,7 @@ public:
 // change the user makes into its item at once and then tells its delegate
 // (and emits settingsDidChanged). The sheet presentation (FormatSettingWndCtl)
 // uses the same controls but writes only when asked to.
-class ZKFmtSettingsViewCtl : public QWidget
-{
+class ZKFmtSettingsViewCtl : public QWidget {
     Q_OBJECT
 
 public:
@@ -71,8 +69,8 @@ public:
 
     // Modal alerts go through one hook so that tests can answer them
     // without a person; the default shows a message box over the panel.
-    using AlertHandler = std::function<void(QWidget* parent, const QString& title, const QString& message,
-                                            const QString& button)>;
+    using AlertHandler
+        = std::function<void(QWidget* parent, const QString& title, const QString& message, const QString& button)>;
     static void setAlertHandler(AlertHandler handler);
 
     // The sheet takes a profile pick first: true means it handled the pick
@@ -119,6 +117,9 @@ public:
     QString strCurExtName;
     QString strLastCorrectRes;
 
+protected:
+    void changeEvent(QEvent* event) override;
+
 signals:
     // After every commit of the embedded panel, with the delegate call.
     void settingsDidChanged();
@@ -126,6 +127,7 @@ signals:
 private:
     void awakeFromNib();
     void buildLayout();
+    void refreshInfoIcon();
     void connectControls();
     void loadSelectedProfile();
     void setVideoControlsEnabled(bool enabled);

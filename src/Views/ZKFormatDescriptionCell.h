@@ -9,8 +9,7 @@
 // The model gives the title (DisplayRole), the image (DecorationRole: an
 // image, pixmap or icon) and the two lines in a map under DicFormatRole,
 // keys "VideoDescription" and "AudioDescription".
-class FormatDescriptionCell : public QStyledItemDelegate
-{
+class FormatDescriptionCell : public QStyledItemDelegate {
 public:
     enum Role { DicFormatRole = Qt::UserRole + 40 };
 
@@ -27,7 +26,7 @@ public:
 
 protected:
     bool editorEvent(QEvent* event, QAbstractItemModel* model, const QStyleOptionViewItem& option,
-                     const QModelIndex& index) override;
+        const QModelIndex& index) override;
 
 private:
     QPersistentModelIndex m_pressedIndex;

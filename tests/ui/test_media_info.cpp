@@ -44,25 +44,24 @@ std::shared_ptr<LSMedia> probed(const QString& path)
     return media;
 }
 
-struct Expect
-{
+struct Expect {
     int group;
     const char* label;
     const char* value;
 };
 
-}  // namespace
+} // namespace
 
 TEST(MediaInfoView, ShowsFixedGroupsAndLabelsWithEmptyValuesWithoutAnItem)
 {
     VQMediaInfoViewCtl view;
     const QAbstractItemModel* model = view.outlineView()->model();
     ASSERT_EQ(model->rowCount(), 3);
-    const QStringList groups = {"Summary", "Video Stream", "Audio Stream"};
+    const QStringList groups = { "Summary", "Video Stream", "Audio Stream" };
     const QList<QStringList> labels = {
-        {"File", "Format", "Stream count", "Size", "Duration", "Bit rate", "Date Created", "Data Modified"},
-        {"Codec", "Pixel format", "Duration", "Width", "Height", "SAR", "DAR", "Frame rate", "Bit rate"},
-        {"Codec", "Sample format", "Duration", "Bit rate", "Sample rate", "Channel"},
+        { "File", "Format", "Stream count", "Size", "Duration", "Bit rate", "Date Created", "Data Modified" },
+        { "Codec", "Pixel format", "Duration", "Width", "Height", "SAR", "DAR", "Frame rate", "Bit rate" },
+        { "Codec", "Sample format", "Duration", "Bit rate", "Sample rate", "Channel" },
     };
     for (int g = 0; g < 3; ++g) {
         EXPECT_EQ(cell(view, g, -1, 0), groups[g]);
@@ -83,24 +82,24 @@ TEST(MediaInfoView, ShowsFixedGroupsAndLabelsWithEmptyValuesWithoutAnItem)
 
 TEST(MediaInfoView, ValuesOfProbedClips)
 {
-    struct Case
-    {
+    struct Case {
         QString path;
         std::vector<Expect> expects;
     };
     const std::vector<Case> cases = {
-        {TestMedia::videoWithAudio(),
-         {{0, "Stream count", "2"}, {0, "Duration", "00:00:02"},
-          {1, "Codec", "h264"}, {1, "Pixel format", "yuv420p"}, {1, "Width", "320"}, {1, "Height", "240"},
-          {1, "SAR", "1:1"}, {1, "DAR", "4:3"}, {1, "Frame rate", "25.00 fps"}, {1, "Duration", "00:00:02"},
-          {2, "Codec", "aac"}, {2, "Sample rate", "44100 Hz"}, {2, "Channel", "2"},
-          {2, "Sample format", "fltp"}}},
-        {TestMedia::anamorphic(),
-         {{1, "Codec", "mpeg2video"}, {1, "Width", "720"}, {1, "Height", "576"}, {1, "SAR", "64:45"},
-          {1, "DAR", "16:9"}, {1, "Frame rate", "25.00 fps"}, {2, "Codec", "mp2"}, {2, "Sample rate", "48000 Hz"}}},
-        {TestMedia::audioOnly(),
-         {{0, "Stream count", "1"}, {0, "Duration", "00:00:02"}, {2, "Codec", "aac"},
-          {2, "Sample rate", "48000 Hz"}, {2, "Channel", "2"}}},
+        { TestMedia::videoWithAudio(),
+            { { 0, "Stream count", "2" }, { 0, "Duration", "00:00:02" }, { 1, "Codec", "h264" },
+                { 1, "Pixel format", "yuv420p" }, { 1, "Width", "320" }, { 1, "Height", "240" }, { 1, "SAR", "1:1" },
+                { 1, "DAR", "4:3" }, { 1, "Frame rate", "25.00 fps" }, { 1, "Duration", "00:00:02" },
+                { 2, "Codec", "aac" }, { 2, "Sample rate", "44100 Hz" }, { 2, "Channel", "2" },
+                { 2, "Sample format", "fltp" } } },
+        { TestMedia::anamorphic(),
+            { { 1, "Codec", "mpeg2video" }, { 1, "Width", "720" }, { 1, "Height", "576" }, { 1, "SAR", "64:45" },
+                { 1, "DAR", "16:9" }, { 1, "Frame rate", "25.00 fps" }, { 2, "Codec", "mp2" },
+                { 2, "Sample rate", "48000 Hz" } } },
+        { TestMedia::audioOnly(),
+            { { 0, "Stream count", "1" }, { 0, "Duration", "00:00:02" }, { 2, "Codec", "aac" },
+                { 2, "Sample rate", "48000 Hz" }, { 2, "Channel", "2" } } },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.path.toStdString());
@@ -115,7 +114,7 @@ TEST(MediaInfoView, ValuesOfProbedClips)
         EXPECT_EQ(valueOf(view, 0, "Size"), QString::asprintf("%.1f MB", bytes / 1e6));
         EXPECT_EQ(valueOf(view, 0, "Bit rate"), QString::asprintf("%.0f Kbps", media->bitrate / 1000.0));
         EXPECT_EQ(valueOf(view, 0, "Data Modified"),
-                  QFileInfo(c.path).lastModified().toString(QStringLiteral("yyyy-MM-dd HH:mm")));
+            QFileInfo(c.path).lastModified().toString(QStringLiteral("yyyy-MM-dd HH:mm")));
         EXPECT_EQ(valueOf(view, 2, "Bit rate"), QString::asprintf("%.2f Kbps", media->audioBitrate / 1000.0));
         for (const Expect& e : c.expects)
             EXPECT_EQ(valueOf(view, e.group, e.label), QString::fromUtf8(e.value)) << e.label;
@@ -197,8 +196,8 @@ TEST(MediaInfoView, FormatsOfSetFields)
     media->videoDuration = 59.99;
     media->pixWidth = 1920;
     media->pixHeight = 1080;
-    media->sample_aspect_ratio = {1, 1};
-    media->display_aspect_ratio = {16, 9};
+    media->sample_aspect_ratio = { 1, 1 };
+    media->display_aspect_ratio = { 16, 9 };
     media->videoFps = 29.97002997;
     media->videoBitrate = 1234567;
     media->audioCodecName = QStringLiteral("aac");
@@ -211,14 +210,28 @@ TEST(MediaInfoView, FormatsOfSetFields)
     VQMediaInfoViewCtl view;
     view.flushWithItem(media);
     const std::vector<Expect> table = {
-        {0, "File", nullptr}, {0, "Format", "mov,mp4,m4a,3gp,3g2,mj2"}, {0, "Stream count", "3"},
-        {0, "Size", "1.2 MB"}, {0, "Duration", "01:02:05"}, {0, "Bit rate", "1500 Kbps"},
-        {0, "Data Modified", "2021-03-04 05:06"},
-        {1, "Codec", "h264"}, {1, "Pixel format", "yuv420p"}, {1, "Duration", "00:00:59"},
-        {1, "Width", "1920"}, {1, "Height", "1080"}, {1, "SAR", "1:1"}, {1, "DAR", "16:9"},
-        {1, "Frame rate", "29.97 fps"}, {1, "Bit rate", "1234.57 Kbps"},
-        {2, "Codec", "aac"}, {2, "Sample format", "fltp"}, {2, "Duration", "00:01:01"},
-        {2, "Bit rate", "128.00 Kbps"}, {2, "Sample rate", "44100 Hz"}, {2, "Channel", "6"},
+        { 0, "File", nullptr },
+        { 0, "Format", "mov,mp4,m4a,3gp,3g2,mj2" },
+        { 0, "Stream count", "3" },
+        { 0, "Size", "1.2 MB" },
+        { 0, "Duration", "01:02:05" },
+        { 0, "Bit rate", "1500 Kbps" },
+        { 0, "Data Modified", "2021-03-04 05:06" },
+        { 1, "Codec", "h264" },
+        { 1, "Pixel format", "yuv420p" },
+        { 1, "Duration", "00:00:59" },
+        { 1, "Width", "1920" },
+        { 1, "Height", "1080" },
+        { 1, "SAR", "1:1" },
+        { 1, "DAR", "16:9" },
+        { 1, "Frame rate", "29.97 fps" },
+        { 1, "Bit rate", "1234.57 Kbps" },
+        { 2, "Codec", "aac" },
+        { 2, "Sample format", "fltp" },
+        { 2, "Duration", "00:01:01" },
+        { 2, "Bit rate", "128.00 Kbps" },
+        { 2, "Sample rate", "44100 Hz" },
+        { 2, "Channel", "6" },
     };
     for (const Expect& e : table) {
         const QString expected = e.value ? QString::fromUtf8(e.value) : path;
@@ -227,7 +240,7 @@ TEST(MediaInfoView, FormatsOfSetFields)
     // The creation date is shown when the file system keeps one.
     const QDateTime born = QFileInfo(path).birthTime();
     EXPECT_EQ(valueOf(view, 0, "Date Created"),
-              born.isValid() ? born.toString(QStringLiteral("yyyy-MM-dd HH:mm")) : QString());
+        born.isValid() ? born.toString(QStringLiteral("yyyy-MM-dd HH:mm")) : QString());
 
     // Values are read when asked: a file moved away shows 0.0 MB and no dates.
     ASSERT_TRUE(QFile::remove(path));

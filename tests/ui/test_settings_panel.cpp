@@ -9,10 +9,12 @@
 #include "Views/ZKFmtSettingsViewCtl+Sheet.h"
 #include "Views/ZKFmtSettingsViewCtl.h"
 #include "Views/ZKFormatDescriptionCell.h"
+#include "support/TestMedia.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QButtonGroup>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QKeyEvent>
@@ -21,7 +23,6 @@
 #include <QListView>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QCheckBox>
 #include <QStandardItemModel>
 
 #include <gtest/gtest.h>
@@ -137,13 +138,11 @@ void pickFormat(ZKFmtSettingsViewCtl& panel, const QString& title)
     emit panel.pBtnFormat->activated(row);
 }
 
-struct Alert
-{
+struct Alert {
     QString title, message, button;
 };
 
-struct CountingDelegate : ZKFmtSettingsViewCtlDelegate
-{
+struct CountingDelegate : ZKFmtSettingsViewCtlDelegate {
     int calls = 0;
     ZKFmtSettingsViewCtl* last = nullptr;
     void fmtSettingsViewCtlSettingsDidChanged(ZKFmtSettingsViewCtl* panel) override
@@ -161,13 +160,13 @@ QStringList listEntries(const QComboBox* list)
     return out;
 }
 
-class SettingsPanel : public ::testing::Test
-{
+class SettingsPanel : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ZKFmtSettingsViewCtl::setAlertHandler(
-            [this](QWidget*, const QString& t, const QString& m, const QString& b) { alerts.push_back({t, m, b}); });
+        ZKFmtSettingsViewCtl::setAlertHandler([this](QWidget*, const QString& t, const QString& m, const QString& b) {
+            alerts.push_back({ t, m, b });
+        });
         panel = std::make_unique<ZKFmtSettingsViewCtl>();
         panel->setDelegate(&delegate);
         QObject::connect(panel.get(), &ZKFmtSettingsViewCtl::settingsDidChanged, [this] { ++signals_; });
@@ -180,25 +179,23 @@ protected:
     std::unique_ptr<ZKFmtSettingsViewCtl> panel;
 };
 
-}  // namespace
+} // namespace
 
 TEST_F(SettingsPanel, MenuGroupsProfilesAndAudioOnlyItemsGetOnlyTheAudioGroup)
 {
     auto* model = qobject_cast<QStandardItemModel*>(panel->pBtnFormat->model());
     ASSERT_NE(model, nullptr);
-    EXPECT_EQ(model->rowCount(), 0);  // empty until an item is shown
+    EXPECT_EQ(model->rowCount(), 0); // empty until an item is shown
 
-    struct Case
-    {
+    struct Case {
         std::shared_ptr<LSMedia> item;
         QList<std::pair<QString, QStringList>> groups;
     };
     const Case cases[] = {
-        {videoItem(),
-         {{"Devices", titles(catalogue().aryDevices())},
-          {"Video Formats", titles(catalogue().aryVideoFmts())},
-          {"Audio Formats", titles(catalogue().aryAudioFmts())}}},
-        {audioItem(), {{"Audio Formats", titles(catalogue().aryAudioFmts())}}},
+        { videoItem(),
+            { { "Devices", titles(catalogue().aryDevices()) }, { "Video Formats", titles(catalogue().aryVideoFmts()) },
+                { "Audio Formats", titles(catalogue().aryAudioFmts()) } } },
+        { audioItem(), { { "Audio Formats", titles(catalogue().aryAudioFmts()) } } },
     };
     for (const Case& c : cases) {
         panel->flushWithMedia(c.item);
@@ -235,11 +232,11 @@ TEST_F(SettingsPanel, MenuGroupsProfilesAndAudioOnlyItemsGetOnlyTheAudioGroup)
 
 TEST(FormatMenu, MenuImageHeightAndTruncatedWidth)
 {
-    const struct
-    {
+    const struct {
         QSize source;
         QSize shown;
-    } cases[] = {{{72, 72}, {36, 36}}, {{100, 50}, {72, 36}}, {{50, 70}, {25, 36}}, {{10, 1000}, {0, 0}}};
+    } cases[] = { { { 72, 72 }, { 36, 36 } }, { { 100, 50 }, { 72, 36 } }, { { 50, 70 }, { 25, 36 } },
+        { { 10, 1000 }, { 0, 0 } } };
     for (const auto& c : cases) {
         QImage source(c.source, QImage::Format_ARGB32);
         source.fill(Qt::red);
@@ -301,15 +298,49 @@ TEST_F(SettingsPanel, ShowingAnItemFillsTheControlsAndWritesNothing)
     EXPECT_EQ(delegate.calls, 0);
 }
 
+TEST_F(SettingsPanel, SourceLinesOfProbedClips)
+{
+    struct Case {
+        QString path;
+        QString video;
+        QString audio;
+    };
+    auto probe = [](const QString& path) {
+        auto m = LSMedia::mediaWithPath(path);
+        EXPECT_TRUE(m->loadValuesSynchronously()) << path.toStdString();
+        catalogue().fillMedia(m, m->isAudioOnly() ? QStringLiteral("AAC Audio (m4a)") : QStringLiteral("new iPhone"));
+        return m;
+    };
+    const auto video = probe(TestMedia::videoWithAudio());
+    const auto anamorphic = probe(TestMedia::anamorphic());
+    const auto audio = probe(TestMedia::audioOnly());
+    const auto kbps = [](int64_t bits) { return QString::asprintf("%.0f", bits / 1000.0); };
+    const Case cases[] = {
+        { video->filePath, "Video: h264, 320*240, 25.00 fps, " + kbps(video->videoBitrate) + " kbps",
+            "Audio: aac, 2 channels, 44100 Hz, " + kbps(video->audioBitrate) + " kbps" },
+        { anamorphic->filePath, "Video: mpeg2video, 720*576, 25.00 fps, " + kbps(anamorphic->videoBitrate) + " kbps",
+            "Audio: mp2, 1 channels, 48000 Hz, " + kbps(anamorphic->audioBitrate) + " kbps" },
+        { audio->filePath, "Video: none", "Audio: aac, 2 channels, 48000 Hz, " + kbps(audio->audioBitrate) + " kbps" },
+    };
+    for (const auto& [item, c] : { std::pair { video, cases[0] }, { anamorphic, cases[1] }, { audio, cases[2] } }) {
+        panel->flushWithMedia(item);
+        EXPECT_EQ(panel->lblOrigenVideoInfo->text(), c.video);
+        EXPECT_EQ(panel->lblOrigenAudioInfo->text(), c.audio);
+    }
+    // The audio file's video lists show nothing of the video shown before.
+    EXPECT_TRUE(panel->pCombVBitrate->currentText().isEmpty());
+    EXPECT_TRUE(panel->pCombResolution->currentText().isEmpty());
+    EXPECT_FALSE(panel->pCombVCodec->isEnabled());
+}
+
 TEST_F(SettingsPanel, FrameRatesKeepTheirDecimals)
 {
     // Whole rates print without decimals; 29.97 stays 29.97 so that a later
     // commit of another change does not round it.
-    const struct
-    {
+    const struct {
         double fps;
         const char* shown;
-    } cases[] = {{25, "25"}, {29.97, "29.97"}, {23.976, "23.976"}, {23.5, "23.5"}, {0, "0"}};
+    } cases[] = { { 25, "25" }, { 29.97, "29.97" }, { 23.976, "23.976" }, { 23.5, "23.5" }, { 0, "0" } };
     for (const auto& c : cases) {
         auto item = videoItem(kVideoFmt);
         item->vOFps = c.fps;
@@ -329,10 +360,9 @@ TEST_F(SettingsPanel, NoItemDisablesEverythingButKeepsTheMenu)
     EXPECT_EQ(panel->pBtnFormat->count(), entries);
     EXPECT_EQ(panel->lblOrigenVideoInfo->text(), QStringLiteral("Video Info"));
     EXPECT_EQ(panel->lblOrigenAudioInfo->text(), QStringLiteral("Audio Info"));
-    for (QWidget* w : std::initializer_list<QWidget*>{
-             panel->pBtnFormat, panel->pCombVCodec, panel->pCombResolution, panel->pCombVBitrate, panel->pCombFps,
-             panel->pCombACodec, panel->pCombSamplerate, panel->pCombABitrate, panel->pBtnAspect,
-             panel->radioSameQuality, panel->radioBitrate})
+    for (QWidget* w : std::initializer_list<QWidget*> { panel->pBtnFormat, panel->pCombVCodec, panel->pCombResolution,
+             panel->pCombVBitrate, panel->pCombFps, panel->pCombACodec, panel->pCombSamplerate, panel->pCombABitrate,
+             panel->pBtnAspect, panel->radioSameQuality, panel->radioBitrate })
         EXPECT_FALSE(w->isEnabled()) << w->objectName().toStdString();
     // A commit without an item does nothing.
     panel->finishedSettings();
@@ -343,8 +373,7 @@ TEST_F(SettingsPanel, CommitRules)
 {
     using Act = std::function<void(ZKFmtSettingsViewCtl&)>;
     using Check = std::function<void(const LSMedia& before, const LSMedia& after, ZKFmtSettingsViewCtl&)>;
-    struct Case
-    {
+    struct Case {
         const char* name;
         bool audioOnly;
         Act act;
@@ -353,159 +382,157 @@ TEST_F(SettingsPanel, CommitRules)
     };
     const double sourceKbps = 2345;
     const std::vector<Case> cases = {
-        {"picking a video profile writes its defaults", false,
-         [](auto& p) { pickFormat(p, kOtherVideoFmt); },
-         [&](const LSMedia& b, const LSMedia& a, auto&) {
-             EXPECT_EQ(a.strFmtName, kOtherVideoFmt);
-             EXPECT_EQ(a.eumDestFmtType, FormatUtils::formatType(profile(kOtherVideoFmt)));
-             EXPECT_FALSE(a.imgFormat.isNull());
-             EXPECT_EQ(a.readableVOCodecName, def(kOtherVideoFmt, "vcodec"));
-             EXPECT_EQ(a.vOVCodecName, catalogue().dicCodecMap().value(a.readableVOCodecName));
-             EXPECT_FALSE(a.vOVCodecName.isEmpty());
-             EXPECT_EQ(a.strOResolution, def(kOtherVideoFmt, "resolution"));
-             EXPECT_EQ(a.iOWidth, 1280);
-             EXPECT_EQ(a.iOHeight, 720);
-             EXPECT_DOUBLE_EQ(a.vOFps, FormatUtils::lenientDouble(def(kOtherVideoFmt, "framerate")));
-             EXPECT_DOUBLE_EQ(a.dVOBitrate, sourceKbps);  // same quality
-             EXPECT_EQ(a.readableAOCodecName, def(kOtherVideoFmt, "acodec"));
-             EXPECT_EQ(a.vOACodecName, catalogue().dicCodecMap().value(a.readableAOCodecName));
-             EXPECT_DOUBLE_EQ(a.dAOBitrate, FormatUtils::lenientDouble(def(kOtherVideoFmt, "abitrate")));
-             EXPECT_DOUBLE_EQ(a.dAOSamplerate, FormatUtils::lenientDouble(def(kOtherVideoFmt, "samplerate")));
-             EXPECT_EQ(a.strOutFileExt, QStringLiteral("webm"));
-             EXPECT_TRUE(a.strProfileName.isEmpty());
-             // The summary text is not rebuilt by a commit.
-             EXPECT_EQ(a.strDescription, b.strDescription);
-         },
-         1},
-        {"an audio profile for a video item keeps the video fields", false,
-         [](auto& p) { pickFormat(p, kAudioFmt); },
-         [](const LSMedia& b, const LSMedia& a, ZKFmtSettingsViewCtl& p) {
-             EXPECT_EQ(a.eumDestFmtType, DestFmtTypeAudio);
-             EXPECT_EQ(a.strOutFileExt, QStringLiteral("mp3"));
-             EXPECT_EQ(a.readableAOCodecName, def(kAudioFmt, "acodec"));
-             EXPECT_EQ(a.readableVOCodecName, b.readableVOCodecName);
-             EXPECT_EQ(a.strOResolution, b.strOResolution);
-             EXPECT_EQ(a.iOWidth, b.iOWidth);
-             EXPECT_DOUBLE_EQ(a.vOFps, b.vOFps);
-             EXPECT_DOUBLE_EQ(a.dVOBitrate, b.dVOBitrate);
-             for (QComboBox* list : {p.pCombVCodec, p.pCombVBitrate, p.pCombFps, p.pCombResolution}) {
-                 EXPECT_FALSE(list->isEnabled()) << list->objectName().toStdString();
-                 EXPECT_EQ(list->count(), 0) << list->objectName().toStdString();
-             }
-             EXPECT_FALSE(p.radioSameQuality->isEnabled());
-         },
-         1},
-        {"an audio-only item becomes audio output", true,
-         [](auto& p) { pickFormat(p, kAudioFmt); },
-         [](const LSMedia&, const LSMedia& a, auto&) {
-             EXPECT_EQ(a.eumDestFmtType, DestFmtTypeAudio);
-             EXPECT_EQ(a.strFmtName, kAudioFmt);
-             EXPECT_DOUBLE_EQ(a.dAOBitrate, FormatUtils::lenientDouble(def(kAudioFmt, "abitrate")));
-         },
-         1},
-        {"a chosen bit rate is taken as typed", false,
-         [](auto& p) {
-             p.radioBitrate->click();
-             retype(p.pCombVBitrate, QStringLiteral(" 800kbps"));
-         },
-         [](const LSMedia&, const LSMedia& a, auto&) {
-             EXPECT_FALSE(a.bSampeQuality);
-             EXPECT_DOUBLE_EQ(a.dVOBitrate, 800);
-         },
-         -1},
-        {"a bit rate below 10 gives the source's", false,
-         [](auto& p) {
-             p.radioBitrate->click();
-             retype(p.pCombVBitrate, QStringLiteral("9.5"));
-         },
-         [&](const LSMedia&, const LSMedia& a, auto&) { EXPECT_DOUBLE_EQ(a.dVOBitrate, sourceKbps); }, -1},
-        {"an empty bit rate gives the source's", false,
-         [](auto& p) {
-             p.radioBitrate->click();
-             retype(p.pCombVBitrate, QString());
-         },
-         [&](const LSMedia&, const LSMedia& a, auto&) { EXPECT_DOUBLE_EQ(a.dVOBitrate, sourceKbps); }, 2},
-        {"a non-numeric bit rate gives the source's", false,
-         [](auto& p) {
-             p.radioBitrate->click();
-             retype(p.pCombVBitrate, QStringLiteral("x"));
-         },
-         [&](const LSMedia&, const LSMedia& a, auto&) { EXPECT_DOUBLE_EQ(a.dVOBitrate, sourceKbps); }, 2},
-        {"same quality commits the source's bit rate at once", false,
-         [](auto& p) {
-             p.radioBitrate->click();
-             retype(p.pCombVBitrate, QStringLiteral("3000"));
-             p.radioSameQuality->click();
-         },
-         [&](const LSMedia&, const LSMedia& a, ZKFmtSettingsViewCtl& p) {
-             EXPECT_TRUE(a.bSampeQuality);
-             EXPECT_DOUBLE_EQ(a.dVOBitrate, sourceKbps);
-             EXPECT_FALSE(p.pCombVBitrate->isEnabled());
-         },
-         -1},
-        {"blanks and a leading zero leave the resolution", false,
-         [](auto& p) { retype(p.pCombResolution, QStringLiteral("1280 * 0720")); },
-         [](const LSMedia&, const LSMedia& a, auto&) {
-             EXPECT_EQ(a.strOResolution, QStringLiteral("1280*720"));
-             EXPECT_EQ(a.iOWidth, 1280);
-             EXPECT_EQ(a.iOHeight, 720);
-         },
-         -1},
-        {"a width and a star give height 0", false,
-         [](auto& p) {
-             p.pCombResolution->lineEdit()->end(false);
-             for (int i = 0; i < 3; ++i)
-                 pressKey(p.pCombResolution->lineEdit(), Qt::Key_Backspace);
-         },
-         [](const LSMedia&, const LSMedia& a, ZKFmtSettingsViewCtl& p) {
-             EXPECT_EQ(p.pCombResolution->currentText(), QStringLiteral("1280*"));
-             EXPECT_EQ(a.iOWidth, 1280);
-             EXPECT_EQ(a.iOHeight, 0);
-             EXPECT_EQ(a.strOResolution, QStringLiteral("1280*0"));
-         },
-         3},
-        {"a typed frame rate is read leniently", false,
-         [](auto& p) { retype(p.pCombFps, QStringLiteral("  23.976 fps")); },
-         [](const LSMedia&, const LSMedia& a, auto&) { EXPECT_DOUBLE_EQ(a.vOFps, 23.976); }, -1},
-        {"a codec the map does not hold gives no tool codec", false,
-         [](auto& p) { retype(p.pCombACodec, QStringLiteral("Speex")); },
-         [](const LSMedia&, const LSMedia& a, auto&) {
-             EXPECT_EQ(a.readableAOCodecName, QStringLiteral("Speex"));
-             EXPECT_TRUE(a.vOACodecName.isEmpty());
-         },
-         -1},
-        {"typed audio rates", false,
-         [](auto& p) {
-             retype(p.pCombABitrate, QStringLiteral("256"));
-             retype(p.pCombSamplerate, QStringLiteral("22050"));
-         },
-         [](const LSMedia&, const LSMedia& a, auto&) {
-             EXPECT_DOUBLE_EQ(a.dAOBitrate, 256);
-             EXPECT_DOUBLE_EQ(a.dAOSamplerate, 22050);
-         },
-         -1},
-        {"a list pick commits after the control took the value", false,
-         [](auto& p) {
-             ASSERT_NE(p.media()->dAOSamplerate, 32000);
-             pickEntry(p.pCombSamplerate, QStringLiteral("32000"));
-             // Queued: nothing is written before the event loop runs.
-             EXPECT_NE(p.media()->dAOSamplerate, 32000);
-             QCoreApplication::processEvents();
-         },
-         [](const LSMedia&, const LSMedia& a, auto&) { EXPECT_DOUBLE_EQ(a.dAOSamplerate, 32000); }, 1},
-        {"the aspect entry is the item's aspect option", false,
-         [](auto& p) {
-             p.pBtnAspect->setCurrentIndex(AspectOption4x3);
-             emit p.pBtnAspect->activated(AspectOption4x3);
-             QCoreApplication::processEvents();
-         },
-         [](const LSMedia&, const LSMedia& a, auto&) { EXPECT_EQ(a.aspectOption, AspectOption4x3); }, 1},
-        {"a commit clears the profile name", false,
-         [](auto& p) {
-             p.media()->strProfileName = QStringLiteral("iPad Air");
-             p.finishedSettings();
-         },
-         [](const LSMedia&, const LSMedia& a, auto&) { EXPECT_TRUE(a.strProfileName.isEmpty()); }, 1},
+        { "picking a video profile writes its defaults", false, [](auto& p) { pickFormat(p, kOtherVideoFmt); },
+            [&](const LSMedia& b, const LSMedia& a, auto&) {
+                EXPECT_EQ(a.strFmtName, kOtherVideoFmt);
+                EXPECT_EQ(a.eumDestFmtType, FormatUtils::formatType(profile(kOtherVideoFmt)));
+                EXPECT_FALSE(a.imgFormat.isNull());
+                EXPECT_EQ(a.readableVOCodecName, def(kOtherVideoFmt, "vcodec"));
+                EXPECT_EQ(a.vOVCodecName, catalogue().dicCodecMap().value(a.readableVOCodecName));
+                EXPECT_FALSE(a.vOVCodecName.isEmpty());
+                EXPECT_EQ(a.strOResolution, def(kOtherVideoFmt, "resolution"));
+                EXPECT_EQ(a.iOWidth, 1280);
+                EXPECT_EQ(a.iOHeight, 720);
+                EXPECT_DOUBLE_EQ(a.vOFps, FormatUtils::lenientDouble(def(kOtherVideoFmt, "framerate")));
+                EXPECT_DOUBLE_EQ(a.dVOBitrate, sourceKbps); // same quality
+                EXPECT_EQ(a.readableAOCodecName, def(kOtherVideoFmt, "acodec"));
+                EXPECT_EQ(a.vOACodecName, catalogue().dicCodecMap().value(a.readableAOCodecName));
+                EXPECT_DOUBLE_EQ(a.dAOBitrate, FormatUtils::lenientDouble(def(kOtherVideoFmt, "abitrate")));
+                EXPECT_DOUBLE_EQ(a.dAOSamplerate, FormatUtils::lenientDouble(def(kOtherVideoFmt, "samplerate")));
+                EXPECT_EQ(a.strOutFileExt, QStringLiteral("webm"));
+                EXPECT_TRUE(a.strProfileName.isEmpty());
+                // The summary text is not rebuilt by a commit.
+                EXPECT_EQ(a.strDescription, b.strDescription);
+            },
+            1 },
+        { "an audio profile for a video item keeps the video fields", false, [](auto& p) { pickFormat(p, kAudioFmt); },
+            [](const LSMedia& b, const LSMedia& a, ZKFmtSettingsViewCtl& p) {
+                EXPECT_EQ(a.eumDestFmtType, DestFmtTypeAudio);
+                EXPECT_EQ(a.strOutFileExt, QStringLiteral("mp3"));
+                EXPECT_EQ(a.readableAOCodecName, def(kAudioFmt, "acodec"));
+                EXPECT_EQ(a.readableVOCodecName, b.readableVOCodecName);
+                EXPECT_EQ(a.strOResolution, b.strOResolution);
+                EXPECT_EQ(a.iOWidth, b.iOWidth);
+                EXPECT_DOUBLE_EQ(a.vOFps, b.vOFps);
+                EXPECT_DOUBLE_EQ(a.dVOBitrate, b.dVOBitrate);
+                for (QComboBox* list : { p.pCombVCodec, p.pCombVBitrate, p.pCombFps, p.pCombResolution }) {
+                    EXPECT_FALSE(list->isEnabled()) << list->objectName().toStdString();
+                    EXPECT_EQ(list->count(), 0) << list->objectName().toStdString();
+                    EXPECT_TRUE(list->currentText().isEmpty()) << list->objectName().toStdString();
+                }
+                EXPECT_FALSE(p.radioSameQuality->isEnabled());
+            },
+            1 },
+        { "an audio-only item becomes audio output", true, [](auto& p) { pickFormat(p, kAudioFmt); },
+            [](const LSMedia&, const LSMedia& a, auto&) {
+                EXPECT_EQ(a.eumDestFmtType, DestFmtTypeAudio);
+                EXPECT_EQ(a.strFmtName, kAudioFmt);
+                EXPECT_DOUBLE_EQ(a.dAOBitrate, FormatUtils::lenientDouble(def(kAudioFmt, "abitrate")));
+            },
+            1 },
+        { "a chosen bit rate is taken as typed", false,
+            [](auto& p) {
+                p.radioBitrate->click();
+                retype(p.pCombVBitrate, QStringLiteral(" 800kbps"));
+            },
+            [](const LSMedia&, const LSMedia& a, auto&) {
+                EXPECT_FALSE(a.bSampeQuality);
+                EXPECT_DOUBLE_EQ(a.dVOBitrate, 800);
+            },
+            -1 },
+        { "a bit rate below 10 gives the source's", false,
+            [](auto& p) {
+                p.radioBitrate->click();
+                retype(p.pCombVBitrate, QStringLiteral("9.5"));
+            },
+            [&](const LSMedia&, const LSMedia& a, auto&) { EXPECT_DOUBLE_EQ(a.dVOBitrate, sourceKbps); }, -1 },
+        { "an empty bit rate gives the source's", false,
+            [](auto& p) {
+                p.radioBitrate->click();
+                retype(p.pCombVBitrate, QString());
+            },
+            [&](const LSMedia&, const LSMedia& a, auto&) { EXPECT_DOUBLE_EQ(a.dVOBitrate, sourceKbps); }, 2 },
+        { "a non-numeric bit rate gives the source's", false,
+            [](auto& p) {
+                p.radioBitrate->click();
+                retype(p.pCombVBitrate, QStringLiteral("x"));
+            },
+            [&](const LSMedia&, const LSMedia& a, auto&) { EXPECT_DOUBLE_EQ(a.dVOBitrate, sourceKbps); }, 2 },
+        { "same quality commits the source's bit rate at once", false,
+            [](auto& p) {
+                p.radioBitrate->click();
+                retype(p.pCombVBitrate, QStringLiteral("3000"));
+                p.radioSameQuality->click();
+            },
+            [&](const LSMedia&, const LSMedia& a, ZKFmtSettingsViewCtl& p) {
+                EXPECT_TRUE(a.bSampeQuality);
+                EXPECT_DOUBLE_EQ(a.dVOBitrate, sourceKbps);
+                EXPECT_FALSE(p.pCombVBitrate->isEnabled());
+            },
+            -1 },
+        { "blanks and a leading zero leave the resolution", false,
+            [](auto& p) { retype(p.pCombResolution, QStringLiteral("1280 * 0720")); },
+            [](const LSMedia&, const LSMedia& a, auto&) {
+                EXPECT_EQ(a.strOResolution, QStringLiteral("1280*720"));
+                EXPECT_EQ(a.iOWidth, 1280);
+                EXPECT_EQ(a.iOHeight, 720);
+            },
+            -1 },
+        { "a width and a star give height 0", false,
+            [](auto& p) {
+                p.pCombResolution->lineEdit()->end(false);
+                for (int i = 0; i < 3; ++i)
+                    pressKey(p.pCombResolution->lineEdit(), Qt::Key_Backspace);
+            },
+            [](const LSMedia&, const LSMedia& a, ZKFmtSettingsViewCtl& p) {
+                EXPECT_EQ(p.pCombResolution->currentText(), QStringLiteral("1280*"));
+                EXPECT_EQ(a.iOWidth, 1280);
+                EXPECT_EQ(a.iOHeight, 0);
+                EXPECT_EQ(a.strOResolution, QStringLiteral("1280*0"));
+            },
+            3 },
+        { "a typed frame rate is read leniently", false,
+            [](auto& p) { retype(p.pCombFps, QStringLiteral("  23.976 fps")); },
+            [](const LSMedia&, const LSMedia& a, auto&) { EXPECT_DOUBLE_EQ(a.vOFps, 23.976); }, -1 },
+        { "a codec the map does not hold gives no tool codec", false,
+            [](auto& p) { retype(p.pCombACodec, QStringLiteral("Speex")); },
+            [](const LSMedia&, const LSMedia& a, auto&) {
+                EXPECT_EQ(a.readableAOCodecName, QStringLiteral("Speex"));
+                EXPECT_TRUE(a.vOACodecName.isEmpty());
+            },
+            -1 },
+        { "typed audio rates", false,
+            [](auto& p) {
+                retype(p.pCombABitrate, QStringLiteral("256"));
+                retype(p.pCombSamplerate, QStringLiteral("22050"));
+            },
+            [](const LSMedia&, const LSMedia& a, auto&) {
+                EXPECT_DOUBLE_EQ(a.dAOBitrate, 256);
+                EXPECT_DOUBLE_EQ(a.dAOSamplerate, 22050);
+            },
+            -1 },
+        { "a list pick commits after the control took the value", false,
+            [](auto& p) {
+                ASSERT_NE(p.media()->dAOSamplerate, 32000);
+                pickEntry(p.pCombSamplerate, QStringLiteral("32000"));
+                // Queued: nothing is written before the event loop runs.
+                EXPECT_NE(p.media()->dAOSamplerate, 32000);
+                QCoreApplication::processEvents();
+            },
+            [](const LSMedia&, const LSMedia& a, auto&) { EXPECT_DOUBLE_EQ(a.dAOSamplerate, 32000); }, 1 },
+        { "the aspect entry is the item's aspect option", false,
+            [](auto& p) {
+                p.pBtnAspect->setCurrentIndex(AspectOption4x3);
+                emit p.pBtnAspect->activated(AspectOption4x3);
+                QCoreApplication::processEvents();
+            },
+            [](const LSMedia&, const LSMedia& a, auto&) { EXPECT_EQ(a.aspectOption, AspectOption4x3); }, 1 },
+        { "a commit clears the profile name", false,
+            [](auto& p) {
+                p.media()->strProfileName = QStringLiteral("iPad Air");
+                p.finishedSettings();
+            },
+            [](const LSMedia&, const LSMedia& a, auto&) { EXPECT_TRUE(a.strProfileName.isEmpty()); }, 1 },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -549,30 +576,42 @@ TEST_F(SettingsPanel, SwitchingItemsKeepsEachItemsSettings)
 
 TEST_F(SettingsPanel, ResolutionCheckRefusesAnythingButOneStar)
 {
-    struct Case
-    {
+    struct Case {
         const char* name;
         std::function<void(QLineEdit*)> keys;
         int alerts;
         const char* text;
     };
     const std::vector<Case> cases = {
-        {"a second star", [](QLineEdit* e) { e->end(false); typeText(e, "*"); }, 1, "1920*1080"},
-        {"removing the star", [](QLineEdit* e) {
-             e->setCursorPosition(5);
-             pressKey(e, Qt::Key_Backspace);
-         }, 1, "1920*1080"},
+        { "a second star",
+            [](QLineEdit* e) {
+                e->end(false);
+                typeText(e, "*");
+            },
+            1, "1920*1080" },
+        { "removing the star",
+            [](QLineEdit* e) {
+                e->setCursorPosition(5);
+                pressKey(e, Qt::Key_Backspace);
+            },
+            1, "1920*1080" },
         // Typing a new size over a selected one fails at the first key and
         // again at its star: "6" is refused, "40" extends the height, "*"
         // is refused, "480" extends it again.
-        {"typing over the whole text", [](QLineEdit* e) { e->selectAll(); typeText(e, "640*480"); }, 2,
-         "1920*108040480"},
-        {"editing the height", [](QLineEdit* e) {
-             e->end(false);
-             for (int i = 0; i < 4; ++i)
-                 pressKey(e, Qt::Key_Backspace);
-             typeText(e, "720");
-         }, 0, "1920*720"},
+        { "typing over the whole text",
+            [](QLineEdit* e) {
+                e->selectAll();
+                typeText(e, "640*480");
+            },
+            2, "1920*108040480" },
+        { "editing the height",
+            [](QLineEdit* e) {
+                e->end(false);
+                for (int i = 0; i < 4; ++i)
+                    pressKey(e, Qt::Key_Backspace);
+                typeText(e, "720");
+            },
+            0, "1920*720" },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -599,7 +638,7 @@ TEST_F(SettingsPanel, LastGoodResolutionSurvivesFromOneItemToTheNext)
     auto first = videoItem();
     panel->flushWithMedia(first);
     panel->pCombResolution->lineEdit()->end(false);
-    typeText(panel->pCombResolution->lineEdit(), "0");  // 1920*10800 passes
+    typeText(panel->pCombResolution->lineEdit(), "0"); // 1920*10800 passes
     EXPECT_EQ(panel->strLastCorrectRes, QStringLiteral("1920*10800"));
     auto second = videoItem(kVideoFmt);
     panel->flushWithMedia(second);
@@ -614,17 +653,17 @@ TEST_F(SettingsPanel, LastGoodResolutionSurvivesFromOneItemToTheNext)
 TEST_F(SettingsPanel, SaveSettinsToDefaultsStoresTheProfileUnderTheItemsKind)
 {
     UserDefaults& defaults = UserDefaults::standardUserDefaults();
-    struct Case
-    {
+    struct Case {
         std::function<std::shared_ptr<LSMedia>()> item;
         QString pick;
         QString key;
     };
     const std::vector<Case> cases = {
-        {[] { return videoItem(kVideoFmt); }, kOtherVideoFmt, AppDefaultVideoCodecNameKey1},
-        {[] { return audioItem(); }, kAudioFmt, AppDefaultAudioCodecNameKey1},
+        { [] { return videoItem(kVideoFmt); }, kOtherVideoFmt, AppDefaultVideoCodecNameKey1 },
+        { [] { return audioItem(); }, kAudioFmt, AppDefaultAudioCodecNameKey1 },
         // A video item given an audio profile is audio output now.
-        {[] { return videoItem(kVideoFmt); }, QStringLiteral("FLAC Lossless Audio (flac)"), AppDefaultAudioCodecNameKey1},
+        { [] { return videoItem(kVideoFmt); }, QStringLiteral("FLAC Lossless Audio (flac)"),
+            AppDefaultAudioCodecNameKey1 },
     };
     for (const Case& c : cases) {
         defaults.removeObjectForKey(AppDefaultVideoCodecNameKey1);
@@ -635,8 +674,8 @@ TEST_F(SettingsPanel, SaveSettinsToDefaultsStoresTheProfileUnderTheItemsKind)
         // Written out at once: a second reader of the file sees it.
         UserDefaults reader(defaults.filePath());
         EXPECT_EQ(reader.stringForKey(c.key), c.pick);
-        const QString other = c.key == AppDefaultVideoCodecNameKey1 ? AppDefaultAudioCodecNameKey1
-                                                                    : AppDefaultVideoCodecNameKey1;
+        const QString other
+            = c.key == AppDefaultVideoCodecNameKey1 ? AppDefaultAudioCodecNameKey1 : AppDefaultVideoCodecNameKey1;
         EXPECT_FALSE(reader.hasStoredValue(other));
     }
     // With no item shown, the profile still in the menu decides by its own kind.
@@ -681,8 +720,7 @@ TEST_F(SettingsPanel, FocusOnFormatMenuOpensIt)
 
 namespace {
 
-struct ListDelegate : FormatSettingWndCtlDelegate
-{
+struct ListDelegate : FormatSettingWndCtlDelegate {
     std::vector<std::shared_ptr<LSMedia>> items;
     FormatSettingWndCtl* sheet = nullptr;
     std::vector<std::string> calls;
@@ -713,19 +751,19 @@ struct ListDelegate : FormatSettingWndCtlDelegate
     }
 };
 
-class SettingsSheet : public ::testing::Test
-{
+class SettingsSheet : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ZKFmtSettingsViewCtl::setAlertHandler(
-            [this](QWidget*, const QString& t, const QString& m, const QString& b) { alerts.push_back({t, m, b}); });
+        ZKFmtSettingsViewCtl::setAlertHandler([this](QWidget*, const QString& t, const QString& m, const QString& b) {
+            alerts.push_back({ t, m, b });
+        });
         sheet = std::make_unique<FormatSettingWndCtl>(&owner);
         list.sheet = sheet.get();
         sheet->setDelegate(&list);
         UserDefaults& d = UserDefaults::standardUserDefaults();
-        for (const QString& k : {AppDefaultVideoCodecNameKey1, AppDefaultAudioCodecNameKey1, Default_Profile_key,
-                                 UseIBooksAuthor})
+        for (const QString& k :
+            { AppDefaultVideoCodecNameKey1, AppDefaultAudioCodecNameKey1, Default_Profile_key, UseIBooksAuthor })
             d.removeObjectForKey(k);
     }
     void TearDown() override { ZKFmtSettingsViewCtl::setAlertHandler({}); }
@@ -736,19 +774,18 @@ protected:
     std::unique_ptr<FormatSettingWndCtl> sheet;
 };
 
-}  // namespace
+} // namespace
 
 TEST_F(SettingsSheet, PreviousAndNextFollowThePositionInTheList)
 {
-    struct Case
-    {
+    struct Case {
         int count;
         int index;
         bool prev;
         bool next;
     };
-    const Case cases[] = {{1, 0, false, false}, {0, -1, false, false}, {3, 0, false, true},
-                          {3, 1, true, true},   {3, 2, true, false},   {3, -1, true, true}};
+    const Case cases[] = { { 1, 0, false, false }, { 0, -1, false, false }, { 3, 0, false, true }, { 3, 1, true, true },
+        { 3, 2, true, false }, { 3, -1, true, true } };
     for (const Case& c : cases) {
         list.items.clear();
         for (int i = 0; i < c.count; ++i)
@@ -762,7 +799,7 @@ TEST_F(SettingsSheet, PreviousAndNextFollowThePositionInTheList)
 
 TEST_F(SettingsSheet, EditsWaitForPreviousNextOrDone)
 {
-    list.items = {videoItem(kVideoFmt), videoItem(kVideoFmt), videoItem(kVideoFmt)};
+    list.items = { videoItem(kVideoFmt), videoItem(kVideoFmt), videoItem(kVideoFmt) };
     sheet->setMediaSyc(list.items[0]);
     EXPECT_EQ(sheet->lblTitle->text(), QStringLiteral("holiday trip.mov"));
     ZKFmtSettingsViewCtl& form = *sheet->settingsView;
@@ -780,7 +817,7 @@ TEST_F(SettingsSheet, EditsWaitForPreviousNextOrDone)
     EXPECT_DOUBLE_EQ(list.items[0]->dAOBitrate, before->dAOBitrate);
 
     sheet->btnNext->click();
-    EXPECT_EQ(list.calls, std::vector<std::string>{"next"});
+    EXPECT_EQ(list.calls, std::vector<std::string> { "next" });
     EXPECT_EQ(list.items[0]->strFmtName, kOtherVideoFmt);
     EXPECT_FALSE(list.items[0]->bSampeQuality);
     EXPECT_DOUBLE_EQ(list.items[0]->dVOBitrate, 1800);
@@ -791,7 +828,7 @@ TEST_F(SettingsSheet, EditsWaitForPreviousNextOrDone)
 
     retype(form.pCombABitrate, QStringLiteral("64"));
     sheet->btnPrev->click();
-    EXPECT_EQ(list.calls, (std::vector<std::string>{"next", "prev"}));
+    EXPECT_EQ(list.calls, (std::vector<std::string> { "next", "prev" }));
     EXPECT_DOUBLE_EQ(list.items[1]->dAOBitrate, 64);
     EXPECT_EQ(sheet->mediaSyc(), list.items[0]);
 }
@@ -799,7 +836,7 @@ TEST_F(SettingsSheet, EditsWaitForPreviousNextOrDone)
 TEST_F(SettingsSheet, CancelLeavesTheItemAsItWas)
 {
     auto item = videoItem(kVideoFmt);
-    list.items = {item};
+    list.items = { item };
     sheet->beginSheet();
     EXPECT_EQ(sheet->windowModality(), Qt::WindowModal);
     EXPECT_TRUE(sheet->isVisible());
@@ -833,21 +870,20 @@ TEST_F(SettingsSheet, ResolutionAlertHasItsOwnTitle)
 
 TEST_F(SettingsSheet, DoneStoresDefaultsWhenAskedAndCommits)
 {
-    struct Case
-    {
+    struct Case {
         bool check;
         QString pick;
         std::map<QString, QVariant> stored;
     };
     const std::vector<Case> cases = {
-        {false, kOtherVideoFmt, {}},
-        {true, kOtherVideoFmt, {{AppDefaultVideoCodecNameKey1, kOtherVideoFmt}, {UseIBooksAuthor, false}}},
-        {true, kAudioFmt, {{AppDefaultAudioCodecNameKey1, kAudioFmt}, {UseIBooksAuthor, false}}},
+        { false, kOtherVideoFmt, {} },
+        { true, kOtherVideoFmt, { { AppDefaultVideoCodecNameKey1, kOtherVideoFmt }, { UseIBooksAuthor, false } } },
+        { true, kAudioFmt, { { AppDefaultAudioCodecNameKey1, kAudioFmt }, { UseIBooksAuthor, false } } },
     };
     UserDefaults& defaults = UserDefaults::standardUserDefaults();
     for (const Case& c : cases) {
         SCOPED_TRACE(c.pick.toStdString());
-        for (const QString& k : {AppDefaultVideoCodecNameKey1, AppDefaultAudioCodecNameKey1, UseIBooksAuthor})
+        for (const QString& k : { AppDefaultVideoCodecNameKey1, AppDefaultAudioCodecNameKey1, UseIBooksAuthor })
             defaults.removeObjectForKey(k);
         defaults.synchronize();
         auto item = videoItem(kVideoFmt);
@@ -860,7 +896,7 @@ TEST_F(SettingsSheet, DoneStoresDefaultsWhenAskedAndCommits)
         EXPECT_EQ(sheet->result(), QDialog::Accepted);
         EXPECT_EQ(item->strFmtName, c.pick);
         UserDefaults reader(defaults.filePath());
-        for (const QString& k : {AppDefaultVideoCodecNameKey1, AppDefaultAudioCodecNameKey1, UseIBooksAuthor}) {
+        for (const QString& k : { AppDefaultVideoCodecNameKey1, AppDefaultAudioCodecNameKey1, UseIBooksAuthor }) {
             const auto it = c.stored.find(k);
             if (it == c.stored.end())
                 EXPECT_FALSE(reader.hasStoredValue(k)) << k.toStdString();
@@ -919,8 +955,8 @@ TEST(FormatDescriptionCell, IconClickPostsTheNotification)
     QStandardItemModel model;
     auto* row = new QStandardItem(QStringLiteral("new iPhone"));
     row->setData(FormatUtils::profileImage(profile(QStringLiteral("new iPhone"))), Qt::DecorationRole);
-    row->setData(QVariantMap{{"VideoDescription", "H.264, 1920*1080"}, {"AudioDescription", "AAC, 160 kbps"}},
-                 FormatDescriptionCell::DicFormatRole);
+    row->setData(QVariantMap { { "VideoDescription", "H.264, 1920*1080" }, { "AudioDescription", "AAC, 160 kbps" } },
+        FormatDescriptionCell::DicFormatRole);
     model.appendRow(row);
     FormatDescriptionCell cell;
     view.setModel(&model);
@@ -930,28 +966,27 @@ TEST(FormatDescriptionCell, IconClickPostsTheNotification)
 
     QObject context;
     int posted = 0;
-    NotificationCenter::defaultCenter().addObserver(QStringLiteral("LSFormatIconDidClickedNotification"), &context,
-                                                    [&](const Notification& n) {
-                                                        ++posted;
-                                                        EXPECT_EQ(n.object, nullptr);
-                                                    });
+    NotificationCenter::defaultCenter().addObserver(
+        QStringLiteral("LSFormatIconDidClickedNotification"), &context, [&](const Notification& n) {
+            ++posted;
+            EXPECT_EQ(n.object, nullptr);
+        });
     const QRect frame = view.visualRect(model.index(0, 0));
     EXPECT_EQ(FormatDescriptionCell::iconRect(frame), QRect(frame.x() + 4, frame.y() + 2, 40, frame.height() - 4));
     const QPoint icon = FormatDescriptionCell::iconRect(frame).center();
     const QPoint title = FormatDescriptionCell::titleRect(frame).center();
     auto click = [&](QPoint down, QPoint up) {
         QMouseEvent press(QEvent::MouseButtonPress, down, view.viewport()->mapToGlobal(down), Qt::LeftButton,
-                          Qt::LeftButton, Qt::NoModifier);
+            Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(view.viewport(), &press);
         QMouseEvent release(QEvent::MouseButtonRelease, up, view.viewport()->mapToGlobal(up), Qt::LeftButton,
-                            Qt::NoButton, Qt::NoModifier);
+            Qt::NoButton, Qt::NoModifier);
         QApplication::sendEvent(view.viewport(), &release);
     };
-    const struct
-    {
+    const struct {
         QPoint down, up;
         int posted;
-    } cases[] = {{icon, icon, 1}, {icon, title, 0}, {title, icon, 0}, {title, title, 0}};
+    } cases[] = { { icon, icon, 1 }, { icon, title, 0 }, { title, icon, 0 }, { title, title, 0 } };
     for (const auto& c : cases) {
         posted = 0;
         click(c.down, c.up);

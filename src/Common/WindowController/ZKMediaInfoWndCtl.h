@@ -10,8 +10,7 @@ class VQMediaInfoViewCtl;
 // A window of its own that shows the media information outline for one item
 // (opened from the format settings panel). Closing the window only hides it;
 // the controller is kept and reused by its opener.
-class ZKMediaInfoWndCtl : public QWidget
-{
+class ZKMediaInfoWndCtl : public QWidget {
     Q_OBJECT
 
 public:
