@@ -242,8 +242,9 @@ TEST(FormatMenu, MenuImageHeightAndTruncatedWidth)
         source.fill(Qt::red);
         const QImage shown = FmtMenu::menuImage(source);
         EXPECT_EQ(shown.isNull(), c.shown.isEmpty()) << c.source.width();
-        if (!c.shown.isEmpty())
+        if (!c.shown.isEmpty()) {
             EXPECT_EQ(shown.size(), c.shown) << c.source.width();
+        }
     }
     EXPECT_TRUE(FmtMenu::menuImage(QImage()).isNull());
 }
