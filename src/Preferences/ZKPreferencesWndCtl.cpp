@@ -243,6 +243,7 @@ void ZKPreferencesWndCtl::showWindow()
     loadWindowIfNeeded();
     if (!m_window->isVisible() && m_selected)
         m_selected->viewWillAppear();
+    m_window->setWindowState(m_window->windowState() & ~Qt::WindowMinimized);
     m_window->show();
     m_window->raise();
     m_window->activateWindow();

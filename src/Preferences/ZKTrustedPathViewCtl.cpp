@@ -148,6 +148,11 @@ QList<QUrl> ZKTrustedPathViewCtl::restoreDefaultsBookmarks(UserDefaults& default
     return result;
 }
 
+QList<QUrl> ZKTrustedPathViewCtl::restoreDefaultsBookmarks()
+{
+    return restoreDefaultsBookmarks(UserDefaults::standardUserDefaults());
+}
+
 void ZKTrustedPathViewCtl::restoreIfNeeded()
 {
     if (m_bRestored)

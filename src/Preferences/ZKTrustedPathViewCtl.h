@@ -37,6 +37,8 @@ public:
     // bookmark data, no longer resolve or are stale are left out (they stay
     // stored until the next commit).
     static QList<QUrl> restoreDefaultsBookmarks(UserDefaults& defaults);
+    // The same from the standard store.
+    static QList<QUrl> restoreDefaultsBookmarks();
 
     // Trusts a folder and stores it at once. Nothing happens for a URL that
     // is not a local file, names nothing, or is already listed.
