@@ -17,7 +17,7 @@ ZKFolderChooser ZKSheetFolderChooser()
             // Desktop folder dialogs take one folder at a time; Qt's own dialog
             // takes several once its file views allow a wider selection.
             dialog->setOption(QFileDialog::DontUseNativeDialog, true);
-            for (const char* name : {"listView", "treeView"}) {
+            for (const char* name : { "listView", "treeView" }) {
                 if (auto* view = dialog->findChild<QAbstractItemView*>(QLatin1String(name)))
                     view->setSelectionMode(QAbstractItemView::ExtendedSelection);
             }

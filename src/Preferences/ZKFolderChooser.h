@@ -12,8 +12,7 @@ class QWidget;
 // chosen folders as absolute paths, or with an empty list when the user
 // cancelled. Tests put a chooser in place that answers at once, so no test
 // ever opens a real dialog.
-struct ZKFolderRequest
-{
+struct ZKFolderRequest {
     QWidget* window = nullptr;
     QString title;
     // Where the chooser starts; empty for its own choice.
@@ -21,8 +20,8 @@ struct ZKFolderRequest
     bool allowsMultiple = false;
 };
 
-using ZKFolderChooser = std::function<void(const ZKFolderRequest& request,
-                                           std::function<void(const QStringList& folders)> done)>;
+using ZKFolderChooser
+    = std::function<void(const ZKFolderRequest& request, std::function<void(const QStringList& folders)> done)>;
 
 // The chooser of the running application: a window-modal folder dialog on
 // the request's window that may create new folders.

@@ -74,7 +74,7 @@ void setFieldPath(QLineEdit* field, const QString& path)
     field->setCursorPosition(0);
 }
 
-}  // namespace
+} // namespace
 
 ZKPreferGeneralViewCtl::ZKPreferGeneralViewCtl(UserDefaults* defaults, QObject* parent)
     : QObject(parent)
@@ -160,8 +160,8 @@ QWidget* ZKPreferGeneralViewCtl::view()
     chkSynciTunes = new QCheckBox(tr("Add converted files to the music library playlist"), view);
     chkSynciTunes->setObjectName(QStringLiteral("chkSynciTunes"));
     grid->addWidget(chkSynciTunes, row++, 1, 1, 3);
-    auto* hint = new QLabel(tr("Finished music and video files are listed in the playlist of your Music folder."),
-                            view);
+    auto* hint
+        = new QLabel(tr("Finished music and video files are listed in the playlist of your Music folder."), view);
     hint->setWordWrap(true);
     QPalette hintPalette = hint->palette();
     hintPalette.setColor(QPalette::WindowText, hintPalette.color(QPalette::PlaceholderText));
@@ -173,8 +173,8 @@ QWidget* ZKPreferGeneralViewCtl::view()
     grid->addWidget(sectionTitle(tr("Folders"), view), row++, 0, 1, 4);
 
     _lblVideoPath = folderField(QStringLiteral("_lblVideoPath"), view);
-    auto* videoBrowse = button(QStringLiteral("btnVideoBrowse"), tr("Choose…"),
-                               tr("Choose the folder for converted video"), view);
+    auto* videoBrowse
+        = button(QStringLiteral("btnVideoBrowse"), tr("Choose…"), tr("Choose the folder for converted video"), view);
     auto* videoOpen = button(QStringLiteral("btnVideoOpen"), tr("Show"), tr("Open the folder"), view);
     grid->addWidget(rowLabel(tr("Video output:"), view), row, 0);
     grid->addWidget(_lblVideoPath, row, 1);
@@ -182,8 +182,8 @@ QWidget* ZKPreferGeneralViewCtl::view()
     grid->addWidget(videoOpen, row++, 3);
 
     _lblAudioPath = folderField(QStringLiteral("_lblAudioPath"), view);
-    auto* audioBrowse = button(QStringLiteral("btnAudioBrowse"), tr("Choose…"),
-                               tr("Choose the folder for converted audio"), view);
+    auto* audioBrowse
+        = button(QStringLiteral("btnAudioBrowse"), tr("Choose…"), tr("Choose the folder for converted audio"), view);
     auto* audioOpen = button(QStringLiteral("btnAudioOpen"), tr("Show"), tr("Open the folder"), view);
     grid->addWidget(rowLabel(tr("Audio output:"), view), row, 0);
     grid->addWidget(_lblAudioPath, row, 1);

@@ -16,8 +16,7 @@ class UserDefaults;
 // video and audio (the snapshot folder is shown, not changed here). The
 // count and the check box are stored when the pane commits; a chosen folder
 // is stored at once and becomes a trusted folder. Interface thread only.
-class ZKPreferGeneralViewCtl : public QObject, public ZKPreferencePane
-{
+class ZKPreferGeneralViewCtl : public QObject, public ZKPreferencePane {
     Q_OBJECT
 
 public:

@@ -8,8 +8,7 @@ class QWidget;
 // What every pane offers the preferences window. A pane's view is built the
 // first time it is asked for (that is, when the pane is first shown) and is
 // filled from the settings store at that moment.
-class ZKPreferencePane
-{
+class ZKPreferencePane {
 public:
     virtual ~ZKPreferencePane() = default;
 

@@ -49,12 +49,11 @@ void styleToolbar(QToolBar* toolbar)
                                .arg(rgba(text, 18), rgba(highlight, 40), rgba(highlight, 110)));
 }
 
-}  // namespace
+} // namespace
 
 // The window itself; closing it goes through the controller, which may keep
 // it open when the shown pane refuses to commit.
-class ZKPreferencesWndCtl::Window : public QWidget
-{
+class ZKPreferencesWndCtl::Window : public QWidget {
 public:
     explicit Window(std::function<bool()> shouldClose)
         : m_shouldClose(std::move(shouldClose))
@@ -90,7 +89,7 @@ ZKPreferencesWndCtl::ZKPreferencesWndCtl(UserDefaults* defaults, QObject* parent
     , m_general(std::make_unique<ZKPreferGeneralViewCtl>(&m_defaults))
     , m_trusted(std::make_unique<ZKTrustedPathViewCtl>(&m_defaults))
 {
-    m_panes = {m_general.get(), m_trusted.get()};
+    m_panes = { m_general.get(), m_trusted.get() };
     buildWindow();
     g_sharedPreferencesWndCtl = this;
 }
@@ -160,7 +159,7 @@ void ZKPreferencesWndCtl::buildWindow()
         });
     }
 
-    for (const QKeySequence& keys : {QKeySequence(QKeySequence::Close), QKeySequence(Qt::Key_Escape)}) {
+    for (const QKeySequence& keys : { QKeySequence(QKeySequence::Close), QKeySequence(Qt::Key_Escape) }) {
         auto* shortcut = new QShortcut(keys, m_window.get());
         connect(shortcut, &QShortcut::activated, m_window.get(), &QWidget::close);
     }

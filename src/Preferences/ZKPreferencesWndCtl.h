@@ -29,8 +29,7 @@ class ZKTrustedPathViewCtl;
 // is opened) and showWindow() for the Preferences menu item. The controller
 // owns its window and panes; destroy it before the application object.
 // Interface thread only.
-class ZKPreferencesWndCtl : public QObject
-{
+class ZKPreferencesWndCtl : public QObject {
     Q_OBJECT
 
 public:

@@ -43,8 +43,7 @@ QVariantList storedArray(const UserDefaults& defaults)
 }
 
 // A list that draws a hint while it has no rows.
-class TrustedListView : public QListView
-{
+class TrustedListView : public QListView {
 public:
     using QListView::QListView;
 
@@ -58,15 +57,14 @@ protected:
         QColor text = palette().color(QPalette::PlaceholderText);
         painter.setPen(text);
         painter.drawText(viewport()->rect().adjusted(24, 0, -24, 0), Qt::AlignCenter | Qt::TextWordWrap,
-                         ZKTrustedPathViewCtl::tr("No trusted folders yet"));
+            ZKTrustedPathViewCtl::tr("No trusted folders yet"));
     }
 };
 
-}  // namespace
+} // namespace
 
 // The list view's model; the controller answers for it.
-class ZKTrustedPathViewCtl::ListModel : public QAbstractListModel
-{
+class ZKTrustedPathViewCtl::ListModel : public QAbstractListModel {
 public:
     explicit ListModel(ZKTrustedPathViewCtl* owner)
         : QAbstractListModel(owner)
@@ -163,8 +161,8 @@ void ZKTrustedPathViewCtl::restoreIfNeeded()
 
 bool ZKTrustedPathViewCtl::containsPath(const QString& path) const
 {
-    return std::any_of(_aryItems.cbegin(), _aryItems.cend(),
-                       [&path](const QUrl& url) { return cleanLocalPath(url) == path; });
+    return std::any_of(
+        _aryItems.cbegin(), _aryItems.cend(), [&path](const QUrl& url) { return cleanLocalPath(url) == path; });
 }
 
 void ZKTrustedPathViewCtl::addToBookmarkWithURL(const QUrl& url)
@@ -262,7 +260,7 @@ QWidget* ZKTrustedPathViewCtl::view()
     auto* intro = new QLabel(tr("%1 may read and write in these folders in every run without asking again. "
                                 "Output folders you choose and folders you add to the list are kept here.")
                                  .arg(GlobalFun::getProductName()),
-                             view);
+        view);
     intro->setWordWrap(true);
     layout->addWidget(intro);
 
@@ -289,7 +287,7 @@ QWidget* ZKTrustedPathViewCtl::view()
     remove->setObjectName(QStringLiteral("btnRemoveFolder"));
     remove->setText(QStringLiteral("\u2212"));
     remove->setToolTip(tr("Remove the Selected Folders"));
-    for (QToolButton* button : {add, remove}) {
+    for (QToolButton* button : { add, remove }) {
         button->setAutoRaise(false);
         button->setFixedSize(30, 26);
         QFont font = button->font();
@@ -306,7 +304,7 @@ QWidget* ZKTrustedPathViewCtl::view()
     connect(add, &QToolButton::clicked, this, &ZKTrustedPathViewCtl::addFolderDown);
     connect(remove, &QToolButton::clicked, this, &ZKTrustedPathViewCtl::removeFolderDown);
     connect(_tableView->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-            &ZKTrustedPathViewCtl::updateButtons);
+        &ZKTrustedPathViewCtl::updateButtons);
 
     m_view = view;
     awakeFromNib();

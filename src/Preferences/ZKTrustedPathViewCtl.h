@@ -18,8 +18,7 @@ class UserDefaults;
 // array of bookmark data, in the order the folders were added, and restored
 // when the pane's view loads, which the preferences window makes happen at
 // launch. Interface thread only.
-class ZKTrustedPathViewCtl : public QObject, public ZKPreferencePane
-{
+class ZKTrustedPathViewCtl : public QObject, public ZKPreferencePane {
     Q_OBJECT
 
 public:

@@ -30,8 +30,7 @@ static void PrintTo(const QString& text, std::ostream* os)
 namespace {
 
 // Answers every folder question at once with the folders it was given.
-struct FakeChooser
-{
+struct FakeChooser {
     QStringList answer;
     int calls = 0;
     ZKFolderRequest last;
@@ -76,23 +75,20 @@ QStringList paths(const QList<QUrl>& urls)
     return out;
 }
 
-template <typename T>
-T* control(QWidget* view, const char* name)
+template <typename T> T* control(QWidget* view, const char* name)
 {
     T* widget = view->findChild<T*>(QLatin1String(name));
     EXPECT_NE(widget, nullptr) << name;
     return widget;
 }
 
-class Preferences : public ::testing::Test
-{
+class Preferences : public ::testing::Test {
 protected:
     void SetUp() override
     {
         GlobalResources::prepareGlobalRes();
-        for (const QString& key : {AppMaxConvertNumKey, AppVideoOutputFolderKey, AppAudioOutputFolderKey,
-                                   AppSnapShotFolderKey, AppBSyncToiTunesKey, BookmarksKey,
-                                   ZKPreferencesWndCtl::lastPaneKey()})
+        for (const QString& key : { AppMaxConvertNumKey, AppVideoOutputFolderKey, AppAudioOutputFolderKey,
+                 AppSnapShotFolderKey, AppBSyncToiTunesKey, BookmarksKey, ZKPreferencesWndCtl::lastPaneKey() })
             store().removeObjectForKey(key);
         store().synchronize();
         ASSERT_TRUE(tmp.isValid());
@@ -183,34 +179,33 @@ TEST_F(Preferences, FactoryValuesShownAndStoredWhenTheWindowCloses)
 
 TEST_F(Preferences, ChosenFolderIsStoredAtOnceAndTrustedOnce)
 {
-    struct Case
-    {
+    struct Case {
         bool isVideo;
         const char* field;
         QString key;
     };
-    for (const Case& c : {Case{true, "_lblVideoPath", AppVideoOutputFolderKey},
-                          Case{false, "_lblAudioPath", AppAudioOutputFolderKey}}) {
+    for (const Case& c : { Case { true, "_lblVideoPath", AppVideoOutputFolderKey },
+             Case { false, "_lblAudioPath", AppAudioOutputFolderKey } }) {
         SCOPED_TRACE(c.field);
         store().removeObjectForKey(BookmarksKey);
         auto ctl = launch();
         ctl->showWindow();
         ASSERT_TRUE(ctl->selectPaneWithIdentifier(QStringLiteral("General")));
         const QString chosen = folder(c.isVideo ? "my video" : "my audio");
-        chooser.answer = {chosen};
+        chooser.answer = { chosen };
         ctl->generalViewCtl()->browseFolderWithIsVideo(c.isVideo);
         EXPECT_EQ(chooser.last.window, ctl->window());
         EXPECT_FALSE(chooser.last.allowsMultiple);
         EXPECT_EQ(control<QLineEdit>(ctl->generalViewCtl()->view(), c.field)->text(), chosen);
         EXPECT_EQ(onDisk(c.key).toString(), chosen);
-        EXPECT_EQ(paths(ctl->trustedPathViewCtl()->trustedURLs()), QStringList{chosen});
-        EXPECT_EQ(storedBookmarkPaths(onDisk(BookmarksKey)), QStringList{chosen});
+        EXPECT_EQ(paths(ctl->trustedPathViewCtl()->trustedURLs()), QStringList { chosen });
+        EXPECT_EQ(storedBookmarkPaths(onDisk(BookmarksKey)), QStringList { chosen });
 
         // The same folder again, spelled differently: still one entry.
-        chooser.answer = {chosen + "/./"};
+        chooser.answer = { chosen + "/./" };
         ctl->generalViewCtl()->browseFolderWithIsVideo(c.isVideo);
-        EXPECT_EQ(paths(ctl->trustedPathViewCtl()->trustedURLs()), QStringList{chosen});
-        EXPECT_EQ(storedBookmarkPaths(onDisk(BookmarksKey)), QStringList{chosen});
+        EXPECT_EQ(paths(ctl->trustedPathViewCtl()->trustedURLs()), QStringList { chosen });
+        EXPECT_EQ(storedBookmarkPaths(onDisk(BookmarksKey)), QStringList { chosen });
 
         // Cancel changes nothing.
         chooser.answer = {};
@@ -281,14 +276,17 @@ TEST_F(Preferences, OpeningTheWindowShowsFoldersStoredMeanwhile)
 
 TEST_F(Preferences, StoredCountIsShownAsACountThatCanRun)
 {
-    struct Case
-    {
+    struct Case {
         QVariant stored;
         int shown;
     };
     const Case cases[] = {
-        {QVariant(0), 1}, {QVariant(-3), 1}, {QVariant(QStringLiteral("many")), 1},
-        {QVariant(1), 1}, {QVariant(5), 5},  {QVariant(12), 12},
+        { QVariant(0), 1 },
+        { QVariant(-3), 1 },
+        { QVariant(QStringLiteral("many")), 1 },
+        { QVariant(1), 1 },
+        { QVariant(5), 5 },
+        { QVariant(12), 12 },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.stored.toString().toStdString());
@@ -338,21 +336,21 @@ TEST_F(Preferences, TrustedListKeepsOneEntryPerFolder)
     trusted.addToBookmarkWithURL(QUrl::fromLocalFile(a + "/"));
     trusted.addToBookmarkWithURL(QUrl::fromLocalFile(tmp.filePath("missing")));
     trusted.addToBookmarkWithURL(QUrl(QStringLiteral("https://example.invalid/a")));
-    EXPECT_EQ(paths(trusted.trustedURLs()), QStringList{a});
+    EXPECT_EQ(paths(trusted.trustedURLs()), QStringList { a });
 
     // Several at once from the pane's own button, one of them known already.
-    chooser.answer = {b, a};
+    chooser.answer = { b, a };
     trusted.addFolderDown();
     EXPECT_TRUE(chooser.last.allowsMultiple);
-    EXPECT_EQ(paths(trusted.trustedURLs()), (QStringList{a, b}));
-    EXPECT_EQ(storedBookmarkPaths(onDisk(BookmarksKey)), (QStringList{a, b}));
+    EXPECT_EQ(paths(trusted.trustedURLs()), (QStringList { a, b }));
+    EXPECT_EQ(storedBookmarkPaths(onDisk(BookmarksKey)), (QStringList { a, b }));
     EXPECT_EQ(trusted.numberOfRowsInTableView(), 2);
     EXPECT_EQ(trusted.tableViewObjectValueForRow(1), b);
 
     // A dropped folder goes through the shared instance.
     ASSERT_EQ(ZKTrustedPathViewCtl::sharedInstance(), &trusted);
     ZKTrustedPathViewCtl::sharedInstance()->addToBookmarkWithURL(QUrl::fromLocalFile(b));
-    EXPECT_EQ(storedBookmarkPaths(onDisk(BookmarksKey)), (QStringList{a, b}));
+    EXPECT_EQ(storedBookmarkPaths(onDisk(BookmarksKey)), (QStringList { a, b }));
 
     // Two stored bookmarks of one folder, damaged data and a stale bookmark
     // (the folder was replaced by another of the same name) give one entry.
@@ -361,9 +359,9 @@ TEST_F(Preferences, TrustedListKeepsOneEntryPerFolder)
     record->inode += 1;
     const QByteArray oldReplaced = Bookmarks::encode(*record);
     const QByteArray dataA = Bookmarks::bookmarkDataForPath(a);
-    store().setObject(QVariantList{dataA, QByteArray("garbage"), QStringLiteral("text"), dataA, oldReplaced},
-                      BookmarksKey);
-    EXPECT_EQ(paths(ZKTrustedPathViewCtl::restoreDefaultsBookmarks(store())), QStringList{a});
+    store().setObject(
+        QVariantList { dataA, QByteArray("garbage"), QStringLiteral("text"), dataA, oldReplaced }, BookmarksKey);
+    EXPECT_EQ(paths(ZKTrustedPathViewCtl::restoreDefaultsBookmarks(store())), QStringList { a });
     store().setString(QStringLiteral("not a list"), BookmarksKey);
     EXPECT_TRUE(ZKTrustedPathViewCtl::restoreDefaultsBookmarks(store()).isEmpty());
 }
@@ -382,11 +380,11 @@ TEST_F(Preferences, DeletedFolderIsDroppedAfterRelaunchAndFromTheStoreAtNextComm
 
     ZKTrustedPathViewCtl relaunched;
     auto* list = control<QListView>(relaunched.view(), "_tableView");
-    EXPECT_EQ(paths(relaunched.trustedURLs()), QStringList{keep});
+    EXPECT_EQ(paths(relaunched.trustedURLs()), QStringList { keep });
     EXPECT_EQ(list->model()->rowCount(), 1);
-    EXPECT_EQ(storedBookmarkPaths(onDisk(BookmarksKey)), (QStringList{doomed, keep}));
+    EXPECT_EQ(storedBookmarkPaths(onDisk(BookmarksKey)), (QStringList { doomed, keep }));
     EXPECT_TRUE(relaunched.commitEditing());
-    EXPECT_EQ(storedBookmarkPaths(onDisk(BookmarksKey)), QStringList{keep});
+    EXPECT_EQ(storedBookmarkPaths(onDisk(BookmarksKey)), QStringList { keep });
 }
 
 TEST_F(Preferences, RemovedFolderLeavesTheStoreWhenThePaneCommits)
@@ -407,10 +405,10 @@ TEST_F(Preferences, RemovedFolderLeavesTheStoreWhenThePaneCommits)
         auto* list = control<QListView>(ctl->trustedPathViewCtl()->view(), "_tableView");
         list->selectionModel()->select(list->model()->index(0, 0), QItemSelectionModel::Select);
         ctl->trustedPathViewCtl()->removeFolderDown();
-        EXPECT_EQ(paths(ctl->trustedPathViewCtl()->trustedURLs()), QStringList{b});
-        EXPECT_EQ(storedBookmarkPaths(onDisk(BookmarksKey)), (QStringList{a, b}));
+        EXPECT_EQ(paths(ctl->trustedPathViewCtl()->trustedURLs()), QStringList { b });
+        EXPECT_EQ(storedBookmarkPaths(onDisk(BookmarksKey)), (QStringList { a, b }));
     }
-    EXPECT_EQ(storedBookmarkPaths(onDisk(BookmarksKey)), (QStringList{a, b}));
+    EXPECT_EQ(storedBookmarkPaths(onDisk(BookmarksKey)), (QStringList { a, b }));
 
     // Removing and switching to General drops it.
     auto ctl = launch();
@@ -420,20 +418,20 @@ TEST_F(Preferences, RemovedFolderLeavesTheStoreWhenThePaneCommits)
     list->selectionModel()->select(list->model()->index(1, 0), QItemSelectionModel::Select);
     ctl->trustedPathViewCtl()->removeFolderDown();
     ASSERT_TRUE(ctl->selectPaneWithIdentifier(QStringLiteral("General")));
-    EXPECT_EQ(storedBookmarkPaths(onDisk(BookmarksKey)), QStringList{a});
+    EXPECT_EQ(storedBookmarkPaths(onDisk(BookmarksKey)), QStringList { a });
 }
 
 TEST_F(Preferences, LaunchRestoresTrustedFoldersAndRemembersTheLastPane)
 {
     const QString a = folder("a");
-    store().setObject(QVariantList{Bookmarks::bookmarkDataForPath(a)}, BookmarksKey);
+    store().setObject(QVariantList { Bookmarks::bookmarkDataForPath(a) }, BookmarksKey);
 
-    for (const QString& last : {QString(), QStringLiteral("General"), QStringLiteral("bogus")}) {
+    for (const QString& last : { QString(), QStringLiteral("General"), QStringLiteral("bogus") }) {
         SCOPED_TRACE(last.toStdString());
         store().setString(last, ZKPreferencesWndCtl::lastPaneKey());
         auto ctl = launch();
         EXPECT_TRUE(ctl->trustedPathViewCtl()->isViewLoaded());
-        EXPECT_EQ(paths(ctl->trustedPathViewCtl()->trustedURLs()), QStringList{a});
+        EXPECT_EQ(paths(ctl->trustedPathViewCtl()->trustedURLs()), QStringList { a });
         EXPECT_EQ(ctl->selectedPaneIdentifier(), QStringLiteral("General"));
         EXPECT_EQ(store().stringForKey(ZKPreferencesWndCtl::lastPaneKey()), QStringLiteral("General"));
     }
@@ -446,7 +444,7 @@ TEST_F(Preferences, LaunchRestoresTrustedFoldersAndRemembersTheLastPane)
     }
     auto ctl = launch();
     EXPECT_EQ(ctl->selectedPaneIdentifier(), QStringLiteral("TrustedViewController"));
-    EXPECT_EQ(paths(ctl->trustedPathViewCtl()->trustedURLs()), QStringList{a});
+    EXPECT_EQ(paths(ctl->trustedPathViewCtl()->trustedURLs()), QStringList { a });
     ctl->showWindow();
     EXPECT_EQ(ctl->selectedPaneIdentifier(), QStringLiteral("TrustedViewController"));
 }
@@ -454,12 +452,12 @@ TEST_F(Preferences, LaunchRestoresTrustedFoldersAndRemembersTheLastPane)
 TEST_F(Preferences, EveryPaneDraws)
 {
     const QString out = qEnvironmentVariable("TRELVIO_PREFS_SHOTS");
-    store().setObject(QVariantList{Bookmarks::bookmarkDataForPath(folder("Concert recordings")),
-                                   Bookmarks::bookmarkDataForPath(folder("Holiday 2024/Camera"))},
-                      BookmarksKey);
+    store().setObject(QVariantList { Bookmarks::bookmarkDataForPath(folder("Concert recordings")),
+                          Bookmarks::bookmarkDataForPath(folder("Holiday 2024/Camera")) },
+        BookmarksKey);
     auto ctl = launch();
     ctl->showWindow();
-    for (const QString& id : {QStringLiteral("General"), QStringLiteral("TrustedViewController")}) {
+    for (const QString& id : { QStringLiteral("General"), QStringLiteral("TrustedViewController") }) {
         ASSERT_TRUE(ctl->selectPaneWithIdentifier(id));
         QCoreApplication::processEvents();
         const QImage shot = ctl->window()->grab().toImage();
@@ -480,4 +478,4 @@ TEST_F(Preferences, EveryPaneDraws)
         empty.save(out + "/TrustedEmpty.png");
 }
 
-}  // namespace
+} // namespace
