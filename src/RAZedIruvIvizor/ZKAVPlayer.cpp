@@ -69,6 +69,7 @@ void ZKAVPlayer::replaceCurrentItemWithPlayerItem(const ZKAVPlayerItemPtr& item)
 {
     closeItem();
     m_item = item;
+    m_endTime = -1;  // an end time belongs to the item it was set for
     m_finished = false;
     m_image = QImage();
     m_imageTime = 0;

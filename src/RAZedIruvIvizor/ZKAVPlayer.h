@@ -45,7 +45,8 @@ public:
     explicit ZKAVPlayer(QObject* parent = nullptr);
     ~ZKAVPlayer() override;
 
-    // Swaps the item (none unloads) and starts playing the new one.
+    // Swaps the item (none unloads) and starts playing the new one from its
+    // beginning.
     void replaceCurrentItemWithPlayerItem(const ZKAVPlayerItemPtr& item);
     const ZKAVPlayerItemPtr& currentItem() const { return m_item; }
 
@@ -63,7 +64,8 @@ public:
     // waits paused at t.
     void seekto(double seconds);
     // Playback stops as finished when it reaches this time (seconds; a
-    // negative value plays to the end of the media).
+    // negative value plays to the end of the media). A new item starts
+    // without one.
     void setPlaybackEndTime(double seconds);
     double playbackEndTime() const { return m_endTime; }
 
