@@ -506,9 +506,16 @@ void ZKAVDecoder::finishAfterEof()
 void ZKAVDecoder::decodeVideo(const AVPacket* pkt)
 {
     Contexts& c = *m_ctx;
+    const AVRational tb = c.fmt->streams[c.vidx]->time_base;
+    // On the way to a seek target, pictures that nothing refers to and that
+    // end well before the target need not be decoded at all.
+    AVDiscard discard = AVDISCARD_DEFAULT;
+    if (pkt && !m_deliveredSinceSeek && pkt->pts != AV_NOPTS_VALUE
+        && pkt->pts * av_q2d(tb) - c.startTime + 2 * c.nominalDuration < m_skipBefore)
+        discard = AVDISCARD_NONREF;
+    c.vdec->skip_frame = discard;
     if (avcodec_send_packet(c.vdec, pkt) < 0 && pkt)
         return;
-    const AVRational tb = c.fmt->streams[c.vidx]->time_base;
     while (avcodec_receive_frame(c.vdec, c.frame) >= 0) {
         double pts = c.nextVideoPts;
         if (c.frame->best_effort_timestamp != AV_NOPTS_VALUE)
@@ -570,7 +577,7 @@ QImage ZKAVDecoder::convert(AVFrame* frame)
         c.swsColorspace = cs;
         c.swsFullRange = fullRange ? 1 : 0;
     }
-    QImage image(w, h, alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+    QImage image = m_frames->takeImage(w, h, alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
     if (image.isNull())
         return {};
     uint8_t* dst[4] = {image.bits(), nullptr, nullptr, nullptr};

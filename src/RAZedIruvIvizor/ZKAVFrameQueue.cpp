@@ -75,6 +75,30 @@ bool ZKAVFrameQueue::waitForFrame(int timeoutMs) const
     return m_pushed.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] { return !m_frames.empty(); });
 }
 
+void ZKAVFrameQueue::recycle(QImage image)
+{
+    // Only a picture this thread holds alone may be written by another one.
+    if (image.isNull() || !image.isDetached())
+        return;
+    std::lock_guard lock(m_mutex);
+    if (m_spare.size() < 4)
+        m_spare.push_back(std::move(image));
+}
+
+QImage ZKAVFrameQueue::takeImage(int width, int height, QImage::Format format)
+{
+    {
+        std::lock_guard lock(m_mutex);
+        while (!m_spare.empty()) {
+            QImage image = std::move(m_spare.front());
+            m_spare.pop_front();
+            if (image.width() == width && image.height() == height && image.format() == format)
+                return image;
+        }
+    }
+    return QImage(width, height, format);
+}
+
 size_t ZKAVFrameQueue::size() const
 {
     std::lock_guard lock(m_mutex);

@@ -43,6 +43,13 @@ public:
     // Waits up to timeoutMs for a frame; true when one is there.
     bool waitForFrame(int timeoutMs) const;
 
+    // Picture memory goes round instead of being allocated for each frame
+    // (fresh pages of a 1080p picture cost as much as converting it). The
+    // consumer gives back a picture nobody else holds; the producer takes
+    // one of the size and format it needs, or a new one.
+    void recycle(QImage image);
+    QImage takeImage(int width, int height, QImage::Format format);
+
     size_t size() const;
     size_t capacity() const { return m_capacity; }
     bool isFull() const { return size() >= m_capacity; }
@@ -52,6 +59,7 @@ private:
     mutable std::mutex m_mutex;
     mutable std::condition_variable m_pushed;
     std::deque<ZKAVVideoFrame> m_frames;
+    std::deque<QImage> m_spare;
     int m_serial = 0;
     std::function<void()> m_onRoom;  // set before the producer starts
 };

@@ -299,19 +299,31 @@ void ZKAVPlayer::learnStreams()
         m_awaitingPicture = false;
         if (m_state == StatePlaying)
             startClockAndSound();
-        emit frameChanged();
+        m_pictureChanged = true;
     }
 }
 
 void ZKAVPlayer::refresh()
+{
+    // Listeners hear of a new picture once this refresh has settled the
+    // state, so whatever they call sees (and may change) a consistent player.
+    m_pictureChanged = false;
+    advance();
+    if (m_pictureChanged) {
+        m_pictureChanged = false;
+        emit frameChanged();
+    }
+}
+
+void ZKAVPlayer::advance()
 {
     if (!m_decoder)
         return;
     if (m_decoder->hasFailed()) {
         closeItem();
         m_image = QImage();
+        m_pictureChanged = true;
         setState(StateNone);
-        emit frameChanged();
         return;
     }
     if (!m_streamsKnown) {
@@ -375,9 +387,11 @@ bool ZKAVPlayer::playedToEnd() const
 
 void ZKAVPlayer::showFrame(ZKAVVideoFrame&& frame)
 {
+    if (m_frames)
+        m_frames->recycle(std::move(m_image));
     m_image = std::move(frame.image);
     m_imageTime = frame.pts;
-    emit frameChanged();
+    m_pictureChanged = true;
 }
 
 void ZKAVPlayer::startClockAndSound()

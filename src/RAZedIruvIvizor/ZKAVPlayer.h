@@ -106,6 +106,7 @@ private:
     void closeItem();
     void setState(int32_t state);
     void refresh();
+    void advance();
     void scheduleRefresh(int ms);
     void learnStreams();
     void showFrame(ZKAVVideoFrame&& frame);
@@ -132,6 +133,7 @@ private:
     int m_serial = 0;
     bool m_awaitingPicture = false;  // the first picture after a seek is not shown yet
     QImage m_image;
+    bool m_pictureChanged = false;  // told to listeners at the end of a refresh
     double m_imageTime = 0;
     QImage m_cover;
     double m_volume = 128.0;
