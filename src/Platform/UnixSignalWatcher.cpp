@@ -19,7 +19,7 @@ void onSignal(int sig)
 
 }  // namespace
 
-UnixSignalWatcher::UnixSignalWatcher(std::initializer_list<int> signals, QObject* parent)
+UnixSignalWatcher::UnixSignalWatcher(std::initializer_list<int> signalNumbers, QObject* parent)
     : QObject(parent)
 {
     if (g_pipe[0] < 0) {
@@ -33,7 +33,7 @@ UnixSignalWatcher::UnixSignalWatcher(std::initializer_list<int> signals, QObject
         if (::read(g_pipe[0], &byte, 1) == 1)
             emit unixSignal(byte);
     });
-    for (int sig : signals) {
+    for (int sig : signalNumbers) {
         struct sigaction sa {};
         sa.sa_handler = onSignal;
         sigemptyset(&sa.sa_mask);

@@ -13,7 +13,7 @@ class UnixSignalWatcher : public QObject
 {
     Q_OBJECT
 public:
-    explicit UnixSignalWatcher(std::initializer_list<int> signals, QObject* parent = nullptr);
+    explicit UnixSignalWatcher(std::initializer_list<int> signalNumbers, QObject* parent = nullptr);
     ~UnixSignalWatcher() override;
 
 signals:
