@@ -22,8 +22,8 @@ int main(int argc, char** argv)
 
     // A session logout or `kill` ends the program through its event loop, so
     // settings are flushed and child processes are stopped on the way out.
-    UnixSignalWatcher signals({SIGTERM, SIGINT, SIGHUP});
-    QObject::connect(&signals, &UnixSignalWatcher::unixSignal, &app, [] { QApplication::quit(); });
+    UnixSignalWatcher signalWatcher({SIGTERM, SIGINT, SIGHUP});
+    QObject::connect(&signalWatcher, &UnixSignalWatcher::unixSignal, &app, [] { QApplication::quit(); });
 
     QMainWindow window;
     window.setWindowTitle(GlobalFun::getProductName());

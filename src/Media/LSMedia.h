@@ -40,6 +40,11 @@ public:
     QSizeF displaySize() const;
     QUrl previewItemURL() const;
 
+    // Watermark: whether the item carries one, and composing its full-frame
+    // overlay into resultWaterMarkImg (audio-only items are left alone).
+    bool hasWaterMark() const;
+    void buildWatermarkImage();
+
     bool bSampeQuality = true;
     ::eumCropType eumCropType = CropTypeNone;
     std::atomic<float> dProgress{0.0f};
@@ -81,7 +86,7 @@ public:
     QRectF rcCroped;
     QString strProfileType;
 
-    eumCvtState cvtState() const { return static_cast<::eumCvtState>(eumCvtState.load()); }
+    ::eumCvtState cvtState() const { return static_cast<::eumCvtState>(eumCvtState.load()); }
     void setCvtState(::eumCvtState s) { eumCvtState.store(s); }
     bool isAudioOnly() const { return mediaType == 1; }
 };

@@ -7,13 +7,16 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <map>
 #include <mutex>
+#include <thread>
 #include <vector>
 
-class QThread;
+class OperationQueue;
 
 // A unit of work for an OperationQueue. main() runs on a worker thread that
-// has a Qt event dispatcher, so it may run an event loop (QProcess needs one).
+// Qt knows as a QThread with an event dispatcher, so it may run an event loop
+// (QProcess needs one).
 // An operation cancelled before it starts never runs main().
 class Operation
 {
@@ -37,6 +40,10 @@ private:
     std::atomic<bool> m_cancelled{false};
     std::atomic<bool> m_executing{false};
     std::atomic<bool> m_finished{false};
+    // The queue the operation is in, told of a cancel so that a waiting
+    // operation leaves at once. Lock order: this mutex before the queue's.
+    std::mutex m_queueMutex;
+    OperationQueue* m_queue = nullptr;
 };
 
 // A FIFO queue of operations run on worker threads, at most
@@ -58,16 +65,28 @@ public:
     std::vector<std::shared_ptr<Operation>> operations() const;
     int operationCount() const;
     void cancelAllOperations();
+    // Not from inside an operation of this queue.
     void waitUntilAllOperationsAreFinished();
 
 private:
+    friend class Operation;
     void startReadyLocked();
-    void finished(const std::shared_ptr<Operation>& op, QThread* thread);
+    bool dispatchLocked(const std::shared_ptr<Operation>& op, bool counted);
+    void operationCancelled();
+    void execute(std::shared_ptr<Operation> op, bool counted);
+    void finished(const std::shared_ptr<Operation>& op, bool counted);
+    std::vector<std::thread> takeDoneWorkersLocked();
+    static void join(std::vector<std::thread>& workers);
 
     mutable std::mutex m_mutex;
     std::condition_variable m_idle;
     int m_maxConcurrent = 1;
+    int m_runningCount = 0;    // operations started to run main()
+    bool m_closing = false;
+    std::vector<std::shared_ptr<Operation>> m_operations;   // waiting and running, in order
     std::deque<std::shared_ptr<Operation>> m_waiting;
-    std::vector<std::shared_ptr<Operation>> m_running;
-    std::vector<QThread*> m_threads;
+    // Every worker runs one operation; the one that finishes next (or a
+    // waiter) joins those that are done, since none can join itself.
+    std::map<std::thread::id, std::thread> m_workers;
+    std::vector<std::thread::id> m_doneWorkers;
 };

@@ -137,6 +137,90 @@ QString counterClip()
                  "-c:v", "libx264", "-preset", "ultrafast", "-pix_fmt", "yuv420p", "-g", "25"});
 }
 
+QString rotatedPhoneClip()
+{
+    const QString target = cacheDir() + QStringLiteral("/phone_rotated.mov");
+    if (QFileInfo::exists(target))
+        return target;
+    const QString source = make(QStringLiteral("phone_upright.mov"),
+                                {"-f", "lavfi", "-i", "testsrc2=size=320x240:rate=30:duration=1",
+                                 "-f", "lavfi", "-i", "sine=frequency=440:sample_rate=48000:duration=1",
+                                 "-c:v", "libx264", "-preset", "ultrafast", "-pix_fmt", "yuv420p",
+                                 "-c:a", "aac", "-ac", "2"});
+    QFile in(source);
+    if (source.isEmpty() || !in.open(QIODevice::ReadOnly))
+        return {};
+    QByteArray data = in.readAll();
+    // The first track header is the video's. Its 3x3 matrix (16.16 and 2.30
+    // fixed point, big-endian) follows 40 bytes of fields in version 0 and 52
+    // in version 1; a phone held upright writes {0, 1, -1, 0} with the
+    // stored height as x translation.
+    const qsizetype at = data.indexOf("tkhd");
+    if (at < 4 || at + 80 > data.size())
+        return {};
+    const qsizetype matrix = at + 4 + (data[at + 4] == 0 ? 40 : 52);
+    auto put = [&](qsizetype pos, quint32 v) {
+        for (int i = 0; i < 4; ++i)
+            data[pos + i] = static_cast<char>((v >> (24 - 8 * i)) & 0xff);
+    };
+    auto get = [&](qsizetype pos) {
+        quint32 v = 0;
+        for (int i = 0; i < 4; ++i)
+            v = (v << 8) | static_cast<quint8>(data[pos + i]);
+        return v;
+    };
+    if (get(matrix) != 0x10000u || get(matrix + 16) != 0x10000u || get(matrix + 32) != 0x40000000u)
+        return {};
+    const quint32 storedHeight = get(matrix + 40);
+    const quint32 rotated[9] = {0, 0x10000u, 0, 0xffff0000u, 0, 0, storedHeight, 0, 0x40000000u};
+    for (int i = 0; i < 9; ++i)
+        put(matrix + 4 * i, rotated[i]);
+    const QString partial = target + QStringLiteral(".part") + QUuid::createUuid().toString(QUuid::Id128);
+    QFile out(partial);
+    if (!out.open(QIODevice::WriteOnly) || out.write(data) != data.size())
+        return {};
+    out.close();
+    ::rename(QFile::encodeName(partial).constData(), QFile::encodeName(target).constData());
+    return target;
+}
+
+QString webmClip()
+{
+    return make(QStringLiteral("clip.webm"),
+                {"-f", "lavfi", "-i", "testsrc2=size=320x240:rate=25:duration=1",
+                 "-f", "lavfi", "-i", "sine=frequency=440:sample_rate=48000:duration=1",
+                 "-ac", "2", "-c:v", "libvpx-vp9", "-deadline", "realtime", "-cpu-used", "8",
+                 "-b:v", "300k", "-c:a", "libopus", "-b:a", "64k"});
+}
+
+QString mpegTsClip()
+{
+    return make(QStringLiteral("segment.ts"),
+                {"-f", "lavfi", "-i", "testsrc2=size=320x240:rate=25:duration=1",
+                 "-f", "lavfi", "-i", "sine=frequency=440:sample_rate=48000:duration=1",
+                 "-c:v", "libx264", "-preset", "ultrafast", "-pix_fmt", "yuv420p", "-c:a", "aac",
+                 "-f", "mpegts", "-output_ts_offset", "10"});
+}
+
+QString aviClip()
+{
+    return make(QStringLiteral("old.avi"),
+                {"-f", "lavfi", "-i", "testsrc2=size=320x240:rate=25:duration=1",
+                 "-f", "lavfi", "-i", "sine=frequency=440:sample_rate=44100:duration=1",
+                 "-c:v", "mpeg4", "-q:v", "5", "-c:a", "libmp3lame", "-b:a", "128k"});
+}
+
+QString subtitlesOnly()
+{
+    const QString target = cacheDir() + QStringLiteral("/subtitles.srt");
+    if (!QFileInfo::exists(target)) {
+        QFile f(target);
+        if (f.open(QIODevice::WriteOnly))
+            f.write("1\n00:00:00,000 --> 00:00:01,000\nHello\n\n2\n00:00:01,000 --> 00:00:02,000\nWorld\n");
+    }
+    return target;
+}
+
 QByteArray ffprobe(const QStringList& args)
 {
     QProcess p;

@@ -33,6 +33,18 @@ QString nonMedia();
 // 3 s clip whose picture shows its own time stamp (testsrc2 at 25 fps, 320x240).
 QString counterClip();
 
+// 1 s phone-style MOV, H.264 320x240 at 30 fps + AAC 48 kHz, whose video
+// track header carries a 90-degree display matrix (shown as 240x320).
+QString rotatedPhoneClip();
+// 1 s WebM, VP9 320x240 at 25 fps + Opus 48 kHz stereo.
+QString webmClip();
+// 1 s MPEG-TS segment, H.264 + AAC, time stamps starting after 10 s.
+QString mpegTsClip();
+// 1 s AVI, MPEG-4 part 2 + MP3, as old cameras and rippers wrote them.
+QString aviClip();
+// A subtitle file: neither video nor audio.
+QString subtitlesOnly();
+
 // Runs ffprobe with the given arguments and returns its standard output.
 QByteArray ffprobe(const QStringList& args);
 

@@ -12,6 +12,9 @@
 
 #include <cstdint>
 
+class QAbstractButton;
+class QWidget;
+
 // Stateless helpers shared by every subsystem: time and estimate texts,
 // unique output paths, folder listing, the one-frame thumbnail, accepted
 // extensions, image encoding, size fitting, application information.
@@ -57,6 +60,12 @@ public:
     // Where an overlay of overlaySize sits on a canvas of bkgSize.
     static QRectF getFrameWithBkgSize(QSizeF bkgSize, QSizeF overlaySize, int32_t position);
     static bool isMacOS1080AndLatter() { return true; }
+    // Widget helpers (defined in the interface library; interface thread only).
+    // The button's title in the colour and font, centred; an empty text leaves it alone.
+    static void setTxtColorForBtn(QAbstractButton* button, const QString& text, const QColor& color,
+                                  const QFont& font);
+    // True when the widget's palette is a dark one (window colour darker than its text).
+    static bool isInDarkMode(const QWidget* view);
 
     // Application and system information.
     static QString getProductName();
