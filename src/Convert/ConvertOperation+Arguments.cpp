@@ -1,6 +1,7 @@
 // The conversion job's output path and ffmpeg argument list.
 #include "Convert/ConvertOperation.h"
 
+#include "Formats/FormatUtils.h"
 #include "Platform/UserDefaults.h"
 #include "Settings/GlobalResources.h"
 #include "Settings/SettingsKeys.h"
@@ -315,6 +316,11 @@ QStringList ConvertOperation::buildArguments()
     args << QStringLiteral("-ar") << QString::asprintf("%0.2f", m.dAOSamplerate);
     args << QStringLiteral("-b:a") << QString::asprintf("%0.2fk", m.dAOBitrate);
     args << QStringLiteral("-ac") << QStringLiteral("2");
+    // An extension ffmpeg does not know as a container ("m4r") needs the
+    // muxer named, or the tool refuses the output.
+    const QString muxer = FormatUtils::outputMuxerForExtension(ext);
+    if (!muxer.isEmpty())
+        args << QStringLiteral("-f") << muxer;
     args << QStringLiteral("-y") << m_outputPath;
     return args;
 }

@@ -63,7 +63,7 @@ bool LSMediaLoader::prepareMedia(LSMedia& media, QString* error, bool makeThumbn
             media.imgThumbnail = GlobalFun::createThumbnail(media.filePath, 2.0, 24.0);
     }
     media.bSampeQuality = true;
-    FormatUtils::sharedInstance().fillMedia(media, profile);
+    FormatUtils::sharedInstance().fillMedia(&media, profile);
     return true;
 }
 

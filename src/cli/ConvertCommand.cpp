@@ -290,7 +290,7 @@ void applyOptions(const Options& o, LSMedia& m)
     const QString file = QFileInfo(m.filePath).fileName();
     if (o.profile || (o.sameQuality && !*o.sameQuality) || o.videoBitrate) {
         m.bSampeQuality = !(o.videoBitrate || (o.sameQuality && !*o.sameQuality));
-        FormatUtils::sharedInstance().fillMedia(m, o.profile.value_or(m.strFmtName));
+        FormatUtils::sharedInstance().fillMedia(&m, o.profile.value_or(m.strFmtName));
     }
     if (m.strOutFileExt.isEmpty())
         throw UsageError{QStringLiteral("%1: no output profile (the profile '%2' is not in the catalogue)").arg(file, m.strFmtName)};
@@ -595,7 +595,7 @@ int runConvertCommand(const QStringList& args)
         std::fputs(kUsage, stdout);
         return 0;
     }
-    if (options.profile && FormatUtils::sharedInstance().fmtDictionaryWitName(*options.profile).isEmpty()) {
+    if (options.profile && !FormatUtils::sharedInstance().fmtDictionaryWitName(*options.profile)) {
         printErr(QStringLiteral("trelvio-cli convert: --profile: no profile is called '%1' (see 'trelvio-cli profiles')\n")
                      .arg(*options.profile));
         return 2;

@@ -252,6 +252,28 @@ TEST_F(ConvertArguments, AudioOutputHasNoVideoOptionsAndGoesToTheAudioFolder)
     }
 }
 
+TEST_F(ConvertArguments, AnExtensionThatIsNoContainerNamesTheMuxer)
+{
+    struct Case
+    {
+        QString ext;
+        QStringList beforeOutput;
+    };
+    const Case cases[] = {
+        {"m4r", {"-ac", "2", "-f", "ipod", "-y"}},
+        {"m4a", {"-ac", "2", "-y"}},
+        {"mp3", {"-ac", "2", "-y"}},
+    };
+    for (const Case& c : cases) {
+        auto m = exampleItem();
+        m->eumDestFmtType = DestFmtTypeAudio;
+        m->strOutFileExt = c.ext;
+        const QStringList args = build(m);
+        EXPECT_EQ(args.mid(args.size() - 1 - c.beforeOutput.size(), c.beforeOutput.size()), c.beforeOutput);
+        EXPECT_EQ(args.last(), m_audio + "/clip." + c.ext);
+    }
+}
+
 TEST_F(ConvertArguments, ATakenNameGetsANumberBeforeTheExtension)
 {
     QFile(m_video + "/clip.mp4").open(QIODevice::WriteOnly);

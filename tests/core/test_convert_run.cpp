@@ -1,8 +1,12 @@
 // Running a conversion job: progress parsing, real runs of ffmpeg, pause,
 // resume, cancel, failures, and a stand-in tool for exact progress lines.
 #include "Convert/ConvertOperation.h"
+#include "Convert/ScriptBridgeHelper.h"
 #include "Media/LSMedia.h"
+#include "Platform/MusicLibrary.h"
 #include "Platform/OperationQueue.h"
+#include "Platform/UserDefaults.h"
+#include "Settings/SettingsKeys.h"
 #include "RAZedIruvIvizor/ZKUtils.h"
 #include "support/TestMedia.h"
 
@@ -361,7 +365,7 @@ TEST_F(ConvertRun, CancelOfAWaitingJobNeverLaunchesTheTool)
     m_queue.setMaxConcurrentOperationCount(1);
     auto running = start(videoItem("/in/a.mp4", 10));
     auto waiting = start(videoItem("/in/b.mp4", 10));
-    ASSERT_TRUE(waitFor([&] { return running->toolProcessId() > 0; }));
+    ASSERT_TRUE(waitFor([&] { return running->mediaToConvert()->dProgress.load() > 0; }));
     EXPECT_EQ(waiting->mediaToConvert()->cvtState(), CvtStateWaiting);
 
     waiting->cancel();
@@ -441,8 +445,9 @@ TEST_F(ConvertRun, StandInToolGivesRealEstimatesFromTheFirstLine)
     EXPECT_GT(first, 1.0);
     EXPECT_LT(first, 200.0);
     ASSERT_TRUE(waitFor([&] { return m->dProgress.load() >= 20.0f; }));
-    EXPECT_GT(op->dLastLeftTime, 1.0);
-    EXPECT_LT(op->dLastLeftTime, 200.0);
+    EXPECT_TRUE(op->hasTimeLeftEstimate());
+    EXPECT_GT(m->dLeftTime.load(), 1.0);
+    EXPECT_LT(m->dLeftTime.load(), 200.0);
     ASSERT_TRUE(waitEnded(op));
     EXPECT_EQ(m->cvtState(), CvtStateFinished);
     EXPECT_FLOAT_EQ(m->dProgress.load(), 100.0f);
@@ -491,6 +496,59 @@ TEST_F(ConvertRun, ParallelJobsWithTheSameNameGetTheirOwnFiles)
     paths.removeDuplicates();
     EXPECT_EQ(paths.size(), 3);
     EXPECT_EQ(outputFiles().size(), 3);
+}
+
+TEST_F(ConvertRun, AFinishedResultIsHandedToTheMusicLibraryOnTheMainThread)
+{
+    // The stand-in leaves a result file; the hand-over is queued to this
+    // (the main) thread and runs while it processes its events.
+    ZKUtils::setFFMpegPathOverride(script("quick-ffmpeg", QStringLiteral(
+        "for a; do out=\"$a\"; done\n"
+        "printf 'frame=  250 fps=25\\r'\n"
+        "printf 'x' > \"$out\"\n")));
+    const QString library = m_dir.filePath("Music");
+    ScriptBridgeHelper::setMusicLibraryRootForTesting(library);
+    UserDefaults& defaults = UserDefaults::standardUserDefaults();
+    defaults.setBool(true, AppBSyncToiTunesKey);
+
+    struct Case
+    {
+        const char* name;
+        QString playlistSetting;
+        int destType;
+        QString ext;
+        QString expectedPlaylist;   // empty: library only
+        bool handedOver;
+    };
+    const Case cases[] = {
+        {"video result, named playlist", "Holiday", 0, "mp4", "Holiday", true},
+        {"no playlist setting: the product name", "", DestFmtTypeAudio, "MP3", "Trelvio 3", true},
+        {"not eligible", "Holiday", 2, "avi", "", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        defaults.setString(c.playlistSetting, PlaylistNameKey);
+        auto m = videoItem("/in/a.mp4", 10);
+        m->eumDestFmtType = c.destType;
+        m->strOutFileExt = c.ext;
+        m->strOutFileName = QString::fromLatin1(c.name).replace(' ', '_').replace(':', '_');
+        auto op = start(m);
+        ASSERT_TRUE(waitEnded(op));
+        EXPECT_EQ(m->cvtState(), CvtStateFinished);
+        MusicLibrary music(library);
+        if (c.handedOver) {
+            EXPECT_TRUE(waitFor([&] { return music.libraryEntries().contains(op->outputPath()); }, 30));
+            const std::optional<int> index = music.indexOfPlaylist(c.expectedPlaylist);
+            ASSERT_TRUE(index.has_value());
+            EXPECT_TRUE(music.playlistEntries(*index).contains(op->outputPath()));
+        } else {
+            QCoreApplication::processEvents();
+            EXPECT_FALSE(music.libraryEntries().contains(op->outputPath()));
+        }
+    }
+    defaults.removeObjectForKey(AppBSyncToiTunesKey);
+    defaults.removeObjectForKey(PlaylistNameKey);
+    ScriptBridgeHelper::setMusicLibraryRootForTesting(QString());
 }
 
 }  // namespace

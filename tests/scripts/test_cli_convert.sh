@@ -25,7 +25,7 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 ff() { ffmpeg -nostdin -y -v error "$@"; }
 A="sine=frequency=440:sample_rate=44100"
 # Options that make every conversion small and fast, whatever the default profile.
-FAST=(--video-codec libx264 --video-bitrate 400 --fps 25 --audio-codec aac --audio-bitrate 96 --sample-rate 44100)
+FAST=(--video-codec libx264 --video-bitrate 400 --fps 25 --resolution 320*240 --audio-codec aac --audio-bitrate 96 --sample-rate 44100)
 
 # Sources.
 ff -f lavfi -i "testsrc2=size=640x360:rate=25:duration=4" -f lavfi -i "$A:duration=4" \
@@ -125,6 +125,19 @@ for job, name in zip(jobs, ['clip', 'box']):
     assert args[args.index('-vcodec') + 1] == 'libx264'
 PY
 [[ -z "$(ls -A dry 2>/dev/null)" ]] || fail "dry run wrote files"
+# Readable codec names go through the catalogue's codec map.
+"$CLI" convert --dry-run --video-codec H.264 --audio-codec AAC --video-dir dry clip.mp4 > dry2.txt || fail "dry run 2"
+grep -A1 -x -- "-vcodec" dry2.txt | grep -qx libx264 && grep -A1 -x -- "-acodec" dry2.txt | grep -qx aac \
+    || fail "codec names: $(cat dry2.txt)"
+
+# --- an audio file with the default audio profile --------------------------------
+ff -f lavfi -i "$A:duration=2" -c:a aac song.m4a
+"$CLI" convert --dry-run --audio-dir audio song.m4a > dry3.txt || fail "audio dry run"
+grep -qx -- "-vn" dry3.txt && ! grep -qx -- "-vcodec" dry3.txt && tail -1 dry3.txt | grep -q "/audio/song\.m4a$" \
+    || fail "audio arguments: $(cat dry3.txt)"
+"$CLI" convert --audio-dir audio song.m4a > audio.log || fail "audio conversion: $(cat audio.log)"
+[[ "$(ffprobe -v error -show_entries stream=codec_type -of csv=p=0 audio/song.m4a)" == "audio" ]] || fail "audio streams"
+near "$(duration audio/song.m4a)" 2.0 0.15 || fail "audio duration"
 
 # --- exit statuses -------------------------------------------------------------
 set +e
@@ -132,6 +145,15 @@ set +e
 set -e
 [[ $rc -eq 2 ]] || fail "bad option value: status $rc"
 grep -q -- "--fps" bad.err || fail "bad option message: $(cat bad.err)"
+for bad in "--profile=NoSuchProfile" "--aspect 7" "--resolution 640x480" "--trim 1" "--jobs 0" "--frobnicate"; do
+    set +e
+    # shellcheck disable=SC2086
+    "$CLI" convert $bad clip.mp4 > /dev/null 2> bad.err; rc=$?
+    set -e
+    [[ $rc -eq 2 ]] || fail "'$bad': status $rc"
+    [[ -s bad.err ]] || fail "'$bad': no message"
+done
+"$CLI" convert --help | grep -q -- "--watermark-position" || fail "--help"
 set +e
 "$CLI" convert "${FAST[@]}" --crop 600,0,100,100 --video-dir outx clip.mp4 > /dev/null 2> crop.err; rc=$?
 set -e
