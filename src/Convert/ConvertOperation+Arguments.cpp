@@ -25,7 +25,7 @@ namespace {
 
 // Numbers the overlay pictures of the whole process; two jobs preparing a
 // watermark at the same moment still get different numbers.
-std::atomic<int32_t> g_waterMarkCounter{1};
+std::atomic<int32_t> g_waterMarkCounter { 1 };
 
 bool isCropped(const QRectF& rc)
 {
@@ -47,7 +47,7 @@ std::optional<ZKAVRational> reducedRatio(int64_t num, int64_t den)
     den /= g;
     if (num > INT32_MAX || den > INT32_MAX)
         return std::nullopt;
-    return ZKAVRational{static_cast<int32_t>(num), static_cast<int32_t>(den)};
+    return ZKAVRational { static_cast<int32_t>(num), static_cast<int32_t>(den) };
 }
 
 QString absolutePath(const QString& path)
@@ -67,7 +67,7 @@ QString escapeWith(const QString& text, QStringView specials)
     return out;
 }
 
-}  // namespace
+} // namespace
 
 void ConvertOperation::setOutputFolders(const QString& videoFolder, const QString& audioFolder)
 {
@@ -85,8 +85,8 @@ QString ConvertOperation::outputFolder(bool audio) const
 {
     QString folder = audio ? m_audioFolder : m_videoFolder;
     if (folder.isEmpty())
-        folder = UserDefaults::standardUserDefaults().stringForKey(audio ? AppAudioOutputFolderKey
-                                                                         : AppVideoOutputFolderKey);
+        folder = UserDefaults::standardUserDefaults().stringForKey(
+            audio ? AppAudioOutputFolderKey : AppVideoOutputFolderKey);
     if (folder.isEmpty())
         folder = audio ? GlobalResources::defaultAudioPath() : GlobalResources::defaultVideoPath();
     return absolutePath(folder);
@@ -127,9 +127,9 @@ ZKAVRational ConvertOperation::getOutputAspect() const
 {
     const LSMedia& m = *m_media;
     const bool cropped = isCropped(m.rcCroped);
-    const ZKAVRational picture = cropped ? ZKAVRational{static_cast<int32_t>(m.rcCroped.width()),
-                                                        static_cast<int32_t>(m.rcCroped.height())}
-                                         : ZKAVRational{m.pixWidth, m.pixHeight};
+    const ZKAVRational picture = cropped
+        ? ZKAVRational { static_cast<int32_t>(m.rcCroped.width()), static_cast<int32_t>(m.rcCroped.height()) }
+        : ZKAVRational { m.pixWidth, m.pixHeight };
     switch (m.aspectOption) {
     case AspectOptionSource: {
         const ZKAVRational dar = m.display_aspect_ratio;
@@ -140,20 +140,20 @@ ZKAVRational ConvertOperation::getOutputAspect() const
             return dar;
         // The cropped part keeps the source's pixel shape, not the frame's
         // proportions: its ratio is crop width x pixel aspect : crop height.
-        const auto r = reducedRatio(int64_t(picture.num) * dar.num * m.pixHeight,
-                                    int64_t(picture.den) * dar.den * m.pixWidth);
+        const auto r
+            = reducedRatio(int64_t(picture.num) * dar.num * m.pixHeight, int64_t(picture.den) * dar.den * m.pixWidth);
         return r ? *r : picture;
     }
     case AspectOptionOutputSize:
         if (cropped)
             return picture;
         if (m.iOWidth > 0 && m.iOHeight > 0)
-            return ZKAVRational{m.iOWidth, m.iOHeight};
+            return ZKAVRational { m.iOWidth, m.iOHeight };
         return picture;
     case AspectOption16x9:
-        return ZKAVRational{16, 9};
+        return ZKAVRational { 16, 9 };
     case AspectOption4x3:
-        return ZKAVRational{4, 3};
+        return ZKAVRational { 4, 3 };
     default:
         return picture;
     }

@@ -15,9 +15,9 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 #include <chrono>
 #include <cmath>
+#include <cstring>
 
 namespace {
 
@@ -67,7 +67,7 @@ int64_t steadyNanoseconds()
         .count();
 }
 
-}  // namespace
+} // namespace
 
 ConvertOperation::ConvertOperation(std::shared_ptr<LSMedia> media)
     : m_media(std::move(media))
@@ -81,7 +81,7 @@ ConvertOperation::~ConvertOperation() = default;
 bool ConvertOperation::isEligibleForSync(const LSMedia& media)
 {
     return media.eumDestFmtType == 0 || media.strOutFileExt.compare(QLatin1String("mp3"), Qt::CaseInsensitive) == 0
-           || media.strOutFileExt.compare(QLatin1String("m4a"), Qt::CaseInsensitive) == 0;
+        || media.strOutFileExt.compare(QLatin1String("m4a"), Qt::CaseInsensitive) == 0;
 }
 
 double ConvertOperation::progressTotalSeconds() const
@@ -122,7 +122,8 @@ void ConvertOperation::main()
         std::lock_guard lock(m_mutex);
         m_ended = true;
         m_media->setCvtState(CvtStateFailed);
-        rememberOutput(QStringLiteral("%1: %2\n").arg(m_outputPath, QString::fromLocal8Bit(std::strerror(reserveError))));
+        rememberOutput(
+            QStringLiteral("%1: %2\n").arg(m_outputPath, QString::fromLocal8Bit(std::strerror(reserveError))));
         return;
     }
 
@@ -277,9 +278,7 @@ void ConvertOperation::processStarted()
     bIsConverting = true;
 }
 
-void ConvertOperation::processFinished()
-{
-}
+void ConvertOperation::processFinished() { }
 
 void ConvertOperation::launcherDidTerminatedWithCode(int code)
 {

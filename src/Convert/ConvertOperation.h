@@ -23,8 +23,7 @@ class QEventLoop;
 // Threads: main(), the runner callbacks and the argument building run on the
 // worker thread. pause(), resume() and cancel() come from the interface (or
 // command-line) thread; they reach the runner under m_mutex.
-class ConvertOperation : public Operation, public TaskWrapperController
-{
+class ConvertOperation : public Operation, public TaskWrapperController {
 public:
     explicit ConvertOperation(std::shared_ptr<LSMedia> media);
     ~ConvertOperation() override;
@@ -76,7 +75,7 @@ public:
     bool hasTimeLeftEstimate() const { return m_hasEstimate.load(); }
 
     std::unique_ptr<TaskWrapper> wraperTask;
-    std::atomic<bool> bIsConverting{false};
+    std::atomic<bool> bIsConverting { false };
     double dLastTime = 0;
     double dLastPrg = 0;
     double dLastLeftTime = 1000.0;
@@ -90,7 +89,7 @@ private:
     // Appends the overlay filter (the crop after it); false when the item
     // has no watermark or no overlay could be made.
     bool prepareWatermark(QStringList& args, const std::optional<QString>& crop);
-    int reserveOutputPath();   // 0, or the errno of the failure
+    int reserveOutputPath(); // 0, or the errno of the failure
     void removeOutput();
     void runTool(const QStringList& args);
     void finishRun();
@@ -101,21 +100,21 @@ private:
     QString m_videoFolder;
     QString m_audioFolder;
     QString m_outputPath;
-    bool m_outputReserved = false;   // this job created the file at m_outputPath
+    bool m_outputReserved = false; // this job created the file at m_outputPath
 
     // Guards wraperTask against the interface thread and m_ended. No
     // runner callback takes it.
     mutable std::mutex m_mutex;
-    std::atomic<bool> m_userCancelled{false};
-    std::atomic<bool> m_hasEstimate{false};
-    bool m_ended = false;   // the final state is decided
+    std::atomic<bool> m_userCancelled { false };
+    std::atomic<bool> m_hasEstimate { false };
+    bool m_ended = false; // the final state is decided
     // The running clock, in steady-clock nanoseconds: written under m_mutex,
     // read without it.
-    std::atomic<int64_t> m_clockStartNs{0};
-    std::atomic<int64_t> m_pausedTotalNs{0};
-    std::atomic<int64_t> m_pausedSinceNs{0};   // 0 while not paused
+    std::atomic<int64_t> m_clockStartNs { 0 };
+    std::atomic<int64_t> m_pausedTotalNs { 0 };
+    std::atomic<int64_t> m_pausedSinceNs { 0 }; // 0 while not paused
 
-    QEventLoop* m_waitLoop = nullptr;   // worker thread only
+    QEventLoop* m_waitLoop = nullptr; // worker thread only
 
     mutable std::mutex m_outputMutex;
     std::deque<QString> m_lastLines;

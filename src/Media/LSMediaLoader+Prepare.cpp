@@ -30,7 +30,7 @@ QImage fileTypeIcon(const QString& path)
     return icon.pixmap(128, 128).toImage();
 }
 
-}  // namespace
+} // namespace
 
 bool LSMediaLoader::prepareMedia(LSMedia& media, QString* error, bool makeThumbnail)
 {

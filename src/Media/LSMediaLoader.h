@@ -8,8 +8,7 @@
 #include <vector>
 
 // Loading of media items: opening each file and giving it its defaults.
-class LSMediaLoader
-{
+class LSMediaLoader {
 public:
     // Opens and probes the item on the calling thread, then gives it what a
     // freshly loaded item has: the whole file as its trim range, the default

@@ -32,55 +32,52 @@
 
 namespace {
 
-const char* const kUsage =
-    "Usage: trelvio-cli convert [OPTIONS] FILE...\n"
-    "\n"
-    "Loads each file as the application does (whole file, default profile from\n"
-    "the settings, same quality as the source), applies the options and converts\n"
-    "the files, at most --jobs at once.\n"
-    "\n"
-    "Profile and video:\n"
-    "  --profile TITLE            output profile (see 'trelvio-cli profiles')\n"
-    "  --video-codec NAME         video codec, readable name or encoder name\n"
-    "  --video-bitrate KBPS       video bit rate (turns off --same-quality)\n"
-    "  --same-quality             keep the source's video bit rate (default)\n"
-    "  --no-same-quality          use the profile's video bit rate\n"
-    "  --fps N                    output frame rate\n"
-    "  --resolution W*H           output frame size\n"
-    "  --aspect 0..3              0 source, 1 output size, 2 16:9, 3 4:3\n"
-    "Audio:\n"
-    "  --audio-codec NAME         audio codec, readable name or encoder name\n"
-    "  --audio-bitrate KBPS       audio bit rate\n"
-    "  --sample-rate HZ           audio sample rate\n"
-    "Editing:\n"
-    "  --trim START,LENGTH        part to convert, seconds in the file's time base\n"
-    "                             (LENGTH more than 1 second)\n"
-    "  --crop X,Y,W,H             crop rectangle in source pixels, origin top-left\n"
-    "  --watermark-text TEXT      text watermark\n"
-    "  --watermark-image FILE     picture watermark\n"
-    "  --watermark-position 0..4  0 top left, 1 top right, 2 centre,\n"
-    "                             3 bottom left, 4 bottom right\n"
-    "  --watermark-opacity 0..1   watermark opacity (default 0.8)\n"
-    "  --watermark-size PT        text size in points (default 60)\n"
-    "Output and running:\n"
-    "  --video-dir DIR            folder of video results (default: settings)\n"
-    "  --audio-dir DIR            folder of audio results (default: settings)\n"
-    "  --jobs N                   conversions at once (default: settings, 2)\n"
-    "  --dry-run                  print each job's ffmpeg arguments, one per line,\n"
-    "                             a blank line between jobs, and run nothing\n"
-    "  --help                     show this help\n"
-    "\n"
-    "Ctrl-C cancels every job and removes partial results. The exit status is 0\n"
-    "when every file was converted, 1 when some failed, 2 for bad options and\n"
-    "128 plus the signal number when interrupted.\n";
+const char* const kUsage = "Usage: trelvio-cli convert [OPTIONS] FILE...\n"
+                           "\n"
+                           "Loads each file as the application does (whole file, default profile from\n"
+                           "the settings, same quality as the source), applies the options and converts\n"
+                           "the files, at most --jobs at once.\n"
+                           "\n"
+                           "Profile and video:\n"
+                           "  --profile TITLE            output profile (see 'trelvio-cli profiles')\n"
+                           "  --video-codec NAME         video codec, readable name or encoder name\n"
+                           "  --video-bitrate KBPS       video bit rate (turns off --same-quality)\n"
+                           "  --same-quality             keep the source's video bit rate (default)\n"
+                           "  --no-same-quality          use the profile's video bit rate\n"
+                           "  --fps N                    output frame rate\n"
+                           "  --resolution W*H           output frame size\n"
+                           "  --aspect 0..3              0 source, 1 output size, 2 16:9, 3 4:3\n"
+                           "Audio:\n"
+                           "  --audio-codec NAME         audio codec, readable name or encoder name\n"
+                           "  --audio-bitrate KBPS       audio bit rate\n"
+                           "  --sample-rate HZ           audio sample rate\n"
+                           "Editing:\n"
+                           "  --trim START,LENGTH        part to convert, seconds in the file's time base\n"
+                           "                             (LENGTH more than 1 second)\n"
+                           "  --crop X,Y,W,H             crop rectangle in source pixels, origin top-left\n"
+                           "  --watermark-text TEXT      text watermark\n"
+                           "  --watermark-image FILE     picture watermark\n"
+                           "  --watermark-position 0..4  0 top left, 1 top right, 2 centre,\n"
+                           "                             3 bottom left, 4 bottom right\n"
+                           "  --watermark-opacity 0..1   watermark opacity (default 0.8)\n"
+                           "  --watermark-size PT        text size in points (default 60)\n"
+                           "Output and running:\n"
+                           "  --video-dir DIR            folder of video results (default: settings)\n"
+                           "  --audio-dir DIR            folder of audio results (default: settings)\n"
+                           "  --jobs N                   conversions at once (default: settings, 2)\n"
+                           "  --dry-run                  print each job's ffmpeg arguments, one per line,\n"
+                           "                             a blank line between jobs, and run nothing\n"
+                           "  --help                     show this help\n"
+                           "\n"
+                           "Ctrl-C cancels every job and removes partial results. The exit status is 0\n"
+                           "when every file was converted, 1 when some failed, 2 for bad options and\n"
+                           "128 plus the signal number when interrupted.\n";
 
-struct UsageError
-{
+struct UsageError {
     QString message;
 };
 
-struct Options
-{
+struct Options {
     std::optional<QString> profile;
     std::optional<QString> videoCodec;
     std::optional<double> videoBitrate;
@@ -122,7 +119,7 @@ double parseNumber(const QString& option, const QString& value, double min, doub
     bool ok = false;
     const double v = value.trimmed().toDouble(&ok);
     if (!ok || !std::isfinite(v) || v > max || (minInclusive ? v < min : v <= min))
-        throw UsageError{QStringLiteral("%1: '%2' is not a number in the accepted range").arg(option, value)};
+        throw UsageError { QStringLiteral("%1: '%2' is not a number in the accepted range").arg(option, value) };
     return v;
 }
 
@@ -131,7 +128,9 @@ int parseInteger(const QString& option, const QString& value, int min, int max)
     bool ok = false;
     const int v = value.trimmed().toInt(&ok);
     if (!ok || v < min || v > max)
-        throw UsageError{QStringLiteral("%1: '%2' is not a whole number from %3 to %4").arg(option, value).arg(min).arg(max)};
+        throw UsageError {
+            QStringLiteral("%1: '%2' is not a whole number from %3 to %4").arg(option, value).arg(min).arg(max)
+        };
     return v;
 }
 
@@ -139,7 +138,9 @@ QList<double> parseNumberList(const QString& option, const QString& value, int c
 {
     const QStringList parts = value.split(QLatin1Char(','));
     if (parts.size() != count)
-        throw UsageError{QStringLiteral("%1: expected %2 numbers separated by commas, got '%3'").arg(option).arg(count).arg(value)};
+        throw UsageError {
+            QStringLiteral("%1: expected %2 numbers separated by commas, got '%3'").arg(option).arg(count).arg(value)
+        };
     QList<double> out;
     for (const QString& p : parts)
         out << parseNumber(option, p, 0, 1e9);
@@ -152,9 +153,11 @@ Options parseOptions(const QStringList& args)
     bool filesOnly = false;
     for (qsizetype i = 0; i < args.size(); ++i) {
         const QString& arg = args.at(i);
-        if (filesOnly || !arg.startsWith(QLatin1String("--")) ) {
+        if (filesOnly || !arg.startsWith(QLatin1String("--"))) {
             if (!filesOnly && arg.startsWith(QLatin1Char('-')) && arg.size() > 1)
-                throw UsageError{QStringLiteral("unknown option '%1' (put '--' before file names that begin with '-')").arg(arg)};
+                throw UsageError {
+                    QStringLiteral("unknown option '%1' (put '--' before file names that begin with '-')").arg(arg)
+                };
             o.files << arg;
             continue;
         }
@@ -170,13 +173,13 @@ Options parseOptions(const QStringList& args)
         }
         auto flag = [&]() {
             if (inlineValue)
-                throw UsageError{QStringLiteral("%1 takes no value").arg(name)};
+                throw UsageError { QStringLiteral("%1 takes no value").arg(name) };
         };
         auto value = [&]() -> QString {
             if (inlineValue)
                 return *inlineValue;
             if (i + 1 >= args.size())
-                throw UsageError{QStringLiteral("%1 needs a value").arg(name)};
+                throw UsageError { QStringLiteral("%1 needs a value").arg(name) };
             return args.at(++i);
         };
 
@@ -197,7 +200,7 @@ Options parseOptions(const QStringList& args)
         } else if (name == QLatin1String("--video-codec")) {
             o.videoCodec = value();
             if (o.videoCodec->trimmed().isEmpty())
-                throw UsageError{QStringLiteral("--video-codec needs a name")};
+                throw UsageError { QStringLiteral("--video-codec needs a name") };
         } else if (name == QLatin1String("--video-bitrate")) {
             o.videoBitrate = parseNumber(name, value(), 0, 1e6, false);
         } else if (name == QLatin1String("--fps")) {
@@ -206,14 +209,15 @@ Options parseOptions(const QStringList& args)
             const QString v = value();
             const QStringList parts = v.split(QLatin1Char('*'));
             if (parts.size() != 2)
-                throw UsageError{QStringLiteral("--resolution: expected W*H, for example 640*480, got '%1'").arg(v)};
-            o.resolution = std::make_pair(parseInteger(name, parts.at(0), 2, 16384), parseInteger(name, parts.at(1), 2, 16384));
+                throw UsageError { QStringLiteral("--resolution: expected W*H, for example 640*480, got '%1'").arg(v) };
+            o.resolution
+                = std::make_pair(parseInteger(name, parts.at(0), 2, 16384), parseInteger(name, parts.at(1), 2, 16384));
         } else if (name == QLatin1String("--aspect")) {
             o.aspect = parseInteger(name, value(), 0, 3);
         } else if (name == QLatin1String("--audio-codec")) {
             o.audioCodec = value();
             if (o.audioCodec->trimmed().isEmpty())
-                throw UsageError{QStringLiteral("--audio-codec needs a name")};
+                throw UsageError { QStringLiteral("--audio-codec needs a name") };
         } else if (name == QLatin1String("--audio-bitrate")) {
             o.audioBitrate = parseNumber(name, value(), 0, 1e5, false);
         } else if (name == QLatin1String("--sample-rate")) {
@@ -221,22 +225,25 @@ Options parseOptions(const QStringList& args)
         } else if (name == QLatin1String("--trim")) {
             const QList<double> v = parseNumberList(name, value(), 2);
             if (v.at(1) <= 1.0)
-                throw UsageError{QStringLiteral("--trim: the length must be more than 1 second (a shorter trim converts the whole file)")};
+                throw UsageError { QStringLiteral(
+                    "--trim: the length must be more than 1 second (a shorter trim converts the whole file)") };
             o.trim = std::make_pair(v.at(0), v.at(1));
         } else if (name == QLatin1String("--crop")) {
             const QList<double> v = parseNumberList(name, value(), 4);
             if (v.at(2) < 1 || v.at(3) < 1)
-                throw UsageError{QStringLiteral("--crop: the width and height must be at least 1 pixel")};
+                throw UsageError { QStringLiteral("--crop: the width and height must be at least 1 pixel") };
             o.crop = QRectF(v.at(0), v.at(1), v.at(2), v.at(3));
         } else if (name == QLatin1String("--watermark-text")) {
             o.watermarkText = value();
             if (o.watermarkText->isEmpty())
-                throw UsageError{QStringLiteral("--watermark-text needs a text")};
+                throw UsageError { QStringLiteral("--watermark-text needs a text") };
         } else if (name == QLatin1String("--watermark-image")) {
             o.watermarkImagePath = value();
             o.watermarkImage = QImage(*o.watermarkImagePath);
             if (o.watermarkImage.isNull())
-                throw UsageError{QStringLiteral("--watermark-image: cannot read a picture from '%1'").arg(*o.watermarkImagePath)};
+                throw UsageError {
+                    QStringLiteral("--watermark-image: cannot read a picture from '%1'").arg(*o.watermarkImagePath)
+                };
         } else if (name == QLatin1String("--watermark-position")) {
             o.watermarkPosition = parseInteger(name, value(), 0, 4);
         } else if (name == QLatin1String("--watermark-opacity")) {
@@ -246,25 +253,25 @@ Options parseOptions(const QStringList& args)
         } else if (name == QLatin1String("--video-dir")) {
             o.videoDir = value();
             if (o.videoDir.isEmpty())
-                throw UsageError{QStringLiteral("--video-dir needs a folder")};
+                throw UsageError { QStringLiteral("--video-dir needs a folder") };
         } else if (name == QLatin1String("--audio-dir")) {
             o.audioDir = value();
             if (o.audioDir.isEmpty())
-                throw UsageError{QStringLiteral("--audio-dir needs a folder")};
+                throw UsageError { QStringLiteral("--audio-dir needs a folder") };
         } else if (name == QLatin1String("--jobs")) {
             o.jobs = parseInteger(name, value(), 1, 64);
         } else {
-            throw UsageError{QStringLiteral("unknown option '%1'").arg(name)};
+            throw UsageError { QStringLiteral("unknown option '%1'").arg(name) };
         }
     }
     if (o.help)
         return o;
     if (o.videoBitrate && o.sameQuality.value_or(false))
-        throw UsageError{QStringLiteral("--video-bitrate and --same-quality exclude each other")};
+        throw UsageError { QStringLiteral("--video-bitrate and --same-quality exclude each other") };
     if (o.watermarkText && o.watermarkImagePath)
-        throw UsageError{QStringLiteral("--watermark-text and --watermark-image exclude each other")};
+        throw UsageError { QStringLiteral("--watermark-text and --watermark-image exclude each other") };
     if (o.files.isEmpty())
-        throw UsageError{QStringLiteral("no files given")};
+        throw UsageError { QStringLiteral("no files given") };
     return o;
 }
 
@@ -293,7 +300,9 @@ void applyOptions(const Options& o, LSMedia& m)
         FormatUtils::sharedInstance().fillMedia(&m, o.profile.value_or(m.strFmtName));
     }
     if (m.strOutFileExt.isEmpty())
-        throw UsageError{QStringLiteral("%1: no output profile (the profile '%2' is not in the catalogue)").arg(file, m.strFmtName)};
+        throw UsageError {
+            QStringLiteral("%1: no output profile (the profile '%2' is not in the catalogue)").arg(file, m.strFmtName)
+        };
 
     if (o.videoCodec)
         applyCodec(*o.videoCodec, m.readableVOCodecName, m.vOVCodecName);
@@ -322,12 +331,17 @@ void applyOptions(const Options& o, LSMedia& m)
         double length = o.trim->second;
         const double end = m.startTime + m.duration;
         if (start < m.startTime - 1e-6 || start >= end)
-            throw UsageError{QStringLiteral("%1: --trim start %2 is outside the file (%3 to %4 s)")
-                                 .arg(file).arg(start).arg(m.startTime).arg(end)};
+            throw UsageError { QStringLiteral("%1: --trim start %2 is outside the file (%3 to %4 s)")
+                                   .arg(file)
+                                   .arg(start)
+                                   .arg(m.startTime)
+                                   .arg(end) };
         // Probed lengths are not exact; a little past the end means "to the end".
         if (start + length > end + 0.5)
-            throw UsageError{QStringLiteral("%1: --trim ends at %2 s, after the end of the file (%3 s)")
-                                 .arg(file).arg(start + length).arg(end)};
+            throw UsageError { QStringLiteral("%1: --trim ends at %2 s, after the end of the file (%3 s)")
+                                   .arg(file)
+                                   .arg(start + length)
+                                   .arg(end) };
         length = std::min(length, end - start);
         m.dTrimStart = start;
         m.dTrimLength = length;
@@ -336,18 +350,23 @@ void applyOptions(const Options& o, LSMedia& m)
     const bool hasPicture = m.mediaType != 1 && m.pixWidth > 0 && m.pixHeight > 0;
     if (o.crop) {
         if (!hasPicture)
-            throw UsageError{QStringLiteral("%1: --crop needs a file with a picture").arg(file)};
+            throw UsageError { QStringLiteral("%1: --crop needs a file with a picture").arg(file) };
         const QRectF frame(0, 0, m.pixWidth, m.pixHeight);
         if (!frame.contains(*o.crop))
-            throw UsageError{QStringLiteral("%1: --crop %2,%3,%4,%5 is not inside the %6x%7 picture")
-                                 .arg(file).arg(o.crop->x()).arg(o.crop->y()).arg(o.crop->width())
-                                 .arg(o.crop->height()).arg(m.pixWidth).arg(m.pixHeight)};
+            throw UsageError { QStringLiteral("%1: --crop %2,%3,%4,%5 is not inside the %6x%7 picture")
+                                   .arg(file)
+                                   .arg(o.crop->x())
+                                   .arg(o.crop->y())
+                                   .arg(o.crop->width())
+                                   .arg(o.crop->height())
+                                   .arg(m.pixWidth)
+                                   .arg(m.pixHeight) };
         m.rcCroped = *o.crop;
         m.eumCropType = CropTypeFree;
     }
     const bool watermark = o.watermarkText || o.watermarkImagePath;
     if (watermark && !hasPicture)
-        throw UsageError{QStringLiteral("%1: a watermark needs a file with a picture").arg(file)};
+        throw UsageError { QStringLiteral("%1: a watermark needs a file with a picture").arg(file) };
     if (o.watermarkText) {
         m.waterMarkType = WaterMarkTypeText;
         m.waterMartText = *o.watermarkText;
@@ -372,7 +391,7 @@ QString checkedFolder(const QString& given, const QString& key)
         folder = UserDefaults::standardUserDefaults().stringForKey(key);
     folder = QFileInfo(folder).absoluteFilePath();
     if (!GlobalFun::MakeSureFolderExsist(folder) || !QFileInfo(folder).isWritable())
-        throw UsageError{QStringLiteral("the output folder '%1' cannot be written").arg(folder)};
+        throw UsageError { QStringLiteral("the output folder '%1' cannot be written").arg(folder) };
     return folder;
 }
 
@@ -401,22 +420,21 @@ QString stateText(const ConvertOperation& op)
     return {};
 }
 
-struct Job
-{
-    QString file;        // as given on the command line
+struct Job {
+    QString file; // as given on the command line
     std::shared_ptr<LSMedia> media;
     std::shared_ptr<ConvertOperation> operation;
     bool done = false;
-    QString lastPlain;   // the last plain progress line printed
+    QString lastPlain; // the last plain progress line printed
 };
 
 // Per-file progress: bars redrawn in place on a terminal, plain lines when
 // the output goes elsewhere.
-class ProgressDisplay
-{
+class ProgressDisplay {
 public:
     explicit ProgressDisplay(std::vector<Job>& jobs)
-        : m_jobs(jobs), m_tty(::isatty(STDOUT_FILENO) == 1)
+        : m_jobs(jobs)
+        , m_tty(::isatty(STDOUT_FILENO) == 1)
     {
         for (const Job& job : m_jobs)
             m_nameWidth = std::max(m_nameWidth, int(QFileInfo(job.file).fileName().size()));
@@ -443,7 +461,7 @@ public:
 private:
     int terminalWidth() const
     {
-        struct winsize ws {};
+        struct winsize ws { };
         if (::ioctl(STDOUT_FILENO, TIOCGWINSZ, &ws) == 0 && ws.ws_col > 20)
             return ws.ws_col;
         return 80;
@@ -470,7 +488,7 @@ private:
             const int barWidth = 20;
             const int filled = int(std::lround(p / 100.0 * barWidth));
             const QString bar = QStringLiteral("[") + QString(filled, QLatin1Char('#'))
-                                + QString(barWidth - filled, QLatin1Char('.')) + QStringLiteral("]");
+                + QString(barWidth - filled, QLatin1Char('.')) + QStringLiteral("]");
             const QString tail = QStringLiteral(" %1 %2%  %3").arg(bar).arg(p, 5, 'f', 1).arg(state);
             QString line = elided(QFileInfo(job.file).fileName(), m_nameWidth) + tail;
             if (line.size() >= width)
@@ -507,14 +525,14 @@ private:
 int runJobs(std::vector<Job>& jobs, const Options& o, const QString& videoDir, const QString& audioDir)
 {
     OperationQueue queue;
-    queue.setMaxConcurrentOperationCount(
-        o.jobs.value_or(int(std::max<qint64>(1, UserDefaults::standardUserDefaults().integerForKey(AppMaxConvertNumKey)))));
+    queue.setMaxConcurrentOperationCount(o.jobs.value_or(
+        int(std::max<qint64>(1, UserDefaults::standardUserDefaults().integerForKey(AppMaxConvertNumKey)))));
 
     QEventLoop loop;
     size_t remaining = jobs.size();
     int interruptedBy = 0;
 
-    UnixSignalWatcher signalWatcher({SIGINT, SIGTERM});
+    UnixSignalWatcher signalWatcher({ SIGINT, SIGTERM });
     QObject::connect(&signalWatcher, &UnixSignalWatcher::unixSignal, &loop, [&](int sig) {
         if (!interruptedBy)
             interruptedBy = sig;
@@ -564,7 +582,8 @@ int runJobs(std::vector<Job>& jobs, const Options& o, const QString& videoDir, c
         allFinished = false;
         if (s == CvtStateFailed && !interruptedBy) {
             printErr(QStringLiteral("trelvio-cli: converting %1 failed (ffmpeg exit status %2)\n")
-                         .arg(job.file).arg(job.operation->iExitCode));
+                         .arg(job.file)
+                         .arg(job.operation->iExitCode));
             const QStringList lines = job.operation->lastOutputLines();
             if (!lines.isEmpty()) {
                 printErr(QStringLiteral("last lines of ffmpeg's output:\n"));
@@ -580,7 +599,7 @@ int runJobs(std::vector<Job>& jobs, const Options& o, const QString& videoDir, c
     return allFinished ? 0 : 1;
 }
 
-}  // namespace
+} // namespace
 
 int runConvertCommand(const QStringList& args)
 {
@@ -596,8 +615,9 @@ int runConvertCommand(const QStringList& args)
         return 0;
     }
     if (options.profile && !FormatUtils::sharedInstance().fmtDictionaryWitName(*options.profile)) {
-        printErr(QStringLiteral("trelvio-cli convert: --profile: no profile is called '%1' (see 'trelvio-cli profiles')\n")
-                     .arg(*options.profile));
+        printErr(
+            QStringLiteral("trelvio-cli convert: --profile: no profile is called '%1' (see 'trelvio-cli profiles')\n")
+                .arg(*options.profile));
         return 2;
     }
 
@@ -621,7 +641,7 @@ int runConvertCommand(const QStringList& args)
             }
             applyOptions(options, *media);
             loaded.push_back(media);
-            jobs.push_back(Job{file, media, nullptr, false, QString()});
+            jobs.push_back(Job { file, media, nullptr, false, QString() });
         }
     } catch (const UsageError& e) {
         printErr(QStringLiteral("trelvio-cli convert: %1\n").arg(e.message));

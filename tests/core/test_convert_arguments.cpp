@@ -36,7 +36,7 @@ std::shared_ptr<LSMedia> exampleItem()
     m->startTime = 0;
     m->pixWidth = 1920;
     m->pixHeight = 1080;
-    m->display_aspect_ratio = {16, 9};
+    m->display_aspect_ratio = { 16, 9 };
     m->videoBitrate = 8000000;
     m->strOutFileName = QStringLiteral("clip");
     m->strOutFileExt = QStringLiteral("mp4");
@@ -56,8 +56,7 @@ std::shared_ptr<LSMedia> exampleItem()
     return m;
 }
 
-class ConvertArguments : public ::testing::Test
-{
+class ConvertArguments : public ::testing::Test {
 protected:
     void SetUp() override
     {
@@ -104,28 +103,26 @@ TEST_F(ConvertArguments, TrimExampleGivesTheExactList)
     auto m = exampleItem();
     m->dTrimStart = 10;
     m->dTrimLength = 30;
-    const QStringList expected = {
-        GlobalFun::getFFMpegPath(), "-ss", "10.0000", "-t", "30.0000", "-i", "/media/in/clip.mov",
-        "-vcodec", "libx264", "-g", "15", "-b:v", "1500.00k", "-s", "1280*720", "-r", "29.97",
-        "-aspect", "16:9", "-acodec", "aac", "-ar", "44100.00", "-b:a", "128.00k", "-ac", "2", "-y",
-        m_video + "/clip.mp4"};
+    const QStringList expected
+        = { GlobalFun::getFFMpegPath(), "-ss", "10.0000", "-t", "30.0000", "-i", "/media/in/clip.mov", "-vcodec",
+              "libx264", "-g", "15", "-b:v", "1500.00k", "-s", "1280*720", "-r", "29.97", "-aspect", "16:9", "-acodec",
+              "aac", "-ar", "44100.00", "-b:a", "128.00k", "-ac", "2", "-y", m_video + "/clip.mp4" };
     EXPECT_EQ(build(m), expected);
 }
 
 TEST_F(ConvertArguments, TrimOptionsFollowTheLengthAndTheFirstTimeStamp)
 {
-    struct Case
-    {
+    struct Case {
         const char* name;
         double startTime, trimStart, trimLength;
-        QStringList expectedTrim;   // empty: no "-ss"/"-t"
+        QStringList expectedTrim; // empty: no "-ss"/"-t"
     };
     const Case cases[] = {
-        {"never trimmed: whole file", 0, 0, 60, {"-ss", "0.0000", "-t", "60.0000"}},
-        {"length exactly one second", 0, 5, 1.0, {}},
-        {"length below one second", 0, 5, 0.5, {}},
-        {"just over one second", 0, 5, 1.0001, {"-ss", "5.0000", "-t", "1.0001"}},
-        {"first time stamp subtracted", 1.4, 11.4, 30, {"-ss", "10.0000", "-t", "30.0000"}},
+        { "never trimmed: whole file", 0, 0, 60, { "-ss", "0.0000", "-t", "60.0000" } },
+        { "length exactly one second", 0, 5, 1.0, {} },
+        { "length below one second", 0, 5, 0.5, {} },
+        { "just over one second", 0, 5, 1.0001, { "-ss", "5.0000", "-t", "1.0001" } },
+        { "first time stamp subtracted", 1.4, 11.4, 30, { "-ss", "10.0000", "-t", "30.0000" } },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -144,8 +141,7 @@ TEST_F(ConvertArguments, TrimOptionsFollowTheLengthAndTheFirstTimeStamp)
 
 TEST_F(ConvertArguments, OutputSizeFitsTheAspectRatio)
 {
-    struct Case
-    {
+    struct Case {
         const char* name;
         int pixW, pixH;
         ZKAVRational dar;
@@ -154,18 +150,18 @@ TEST_F(ConvertArguments, OutputSizeFitsTheAspectRatio)
         QString expectedSize, expectedAspect;
     };
     const Case cases[] = {
-        {"640*480 at 16:9 keeps the height", 1920, 1080, {16, 9}, AspectOptionSource, 640, 480, "852*480", "16:9"},
-        {"720*576 at 16:9 keeps the width, made even", 720, 576, {16, 9}, AspectOption16x9, 720, 576, "720*404",
-         "16:9"},
-        {"1280*720 already fits 16:9", 1920, 1080, {16, 9}, AspectOption16x9, 1280, 720, "1280*720", "16:9"},
-        {"4:3 option keeps the width", 1920, 1080, {16, 9}, AspectOption4x3, 1280, 720, "1280*960", "4:3"},
-        {"output-size option keeps the size", 1920, 1080, {16, 9}, AspectOptionOutputSize, 640, 480, "640*480",
-         "640:480"},
-        {"other option: pixel proportions", 1440, 1080, {16, 9}, 7, 1280, 720, "1280*960", "1440:1080"},
-        {"no display ratio: pixel proportions", 1920, 1080, {0, 0}, AspectOptionSource, 640, 480, "852*480",
-         "1920:1080"},
-        {"ratio with zero denominator", 1920, 1080, {16, 0}, AspectOptionSource, 640, 480, "852*480", "1920:1080"},
-        {"ratio with zero numerator", 640, 480, {0, 1}, AspectOptionSource, 1280, 720, "960*720", "640:480"},
+        { "640*480 at 16:9 keeps the height", 1920, 1080, { 16, 9 }, AspectOptionSource, 640, 480, "852*480", "16:9" },
+        { "720*576 at 16:9 keeps the width, made even", 720, 576, { 16, 9 }, AspectOption16x9, 720, 576, "720*404",
+            "16:9" },
+        { "1280*720 already fits 16:9", 1920, 1080, { 16, 9 }, AspectOption16x9, 1280, 720, "1280*720", "16:9" },
+        { "4:3 option keeps the width", 1920, 1080, { 16, 9 }, AspectOption4x3, 1280, 720, "1280*960", "4:3" },
+        { "output-size option keeps the size", 1920, 1080, { 16, 9 }, AspectOptionOutputSize, 640, 480, "640*480",
+            "640:480" },
+        { "other option: pixel proportions", 1440, 1080, { 16, 9 }, 7, 1280, 720, "1280*960", "1440:1080" },
+        { "no display ratio: pixel proportions", 1920, 1080, { 0, 0 }, AspectOptionSource, 640, 480, "852*480",
+            "1920:1080" },
+        { "ratio with zero denominator", 1920, 1080, { 16, 0 }, AspectOptionSource, 640, 480, "852*480", "1920:1080" },
+        { "ratio with zero numerator", 640, 480, { 0, 1 }, AspectOptionSource, 1280, 720, "960*720", "640:480" },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -191,7 +187,8 @@ TEST_F(ConvertArguments, AdjustmentIsSkippedForAnUnusableRatio)
     m->iOHeight = 480;
     m->strOResolution = "640*480";
     ConvertOperation op(m);
-    for (ZKAVRational r : {ZKAVRational{0, 0}, ZKAVRational{16, 0}, ZKAVRational{0, 9}, ZKAVRational{-16, 9}}) {
+    for (ZKAVRational r :
+        { ZKAVRational { 0, 0 }, ZKAVRational { 16, 0 }, ZKAVRational { 0, 9 }, ZKAVRational { -16, 9 } }) {
         op.adjustOuputResolution(r);
         EXPECT_EQ(m->strOResolution, "640*480");
         EXPECT_EQ(m->iOWidth, 640);
@@ -201,7 +198,7 @@ TEST_F(ConvertArguments, AdjustmentIsSkippedForAnUnusableRatio)
 
 TEST_F(ConvertArguments, OnlyLibx264GetsTheKeyFrameInterval)
 {
-    for (const char* codec : {"libx264", "libx265", "mpeg4", "libx264rgb", "LIBX264"}) {
+    for (const char* codec : { "libx264", "libx265", "mpeg4", "libx264rgb", "LIBX264" }) {
         SCOPED_TRACE(codec);
         auto m = exampleItem();
         m->vOVCodecName = codec;
@@ -219,18 +216,17 @@ TEST_F(ConvertArguments, OnlyLibx264GetsTheKeyFrameInterval)
 
 TEST_F(ConvertArguments, AudioOutputHasNoVideoOptionsAndGoesToTheAudioFolder)
 {
-    const QStringList videoOptions = {"-vcodec", "-g", "-b:v", "-s", "-r", "-aspect", "-vf"};
-    struct Case
-    {
+    const QStringList videoOptions = { "-vcodec", "-g", "-b:v", "-s", "-r", "-aspect", "-vf" };
+    struct Case {
         const char* name;
         int mediaType, destType;
         QString ext, expectedFolderKey;
     };
     const Case cases[] = {
-        {"audio profile for a video file", 0, DestFmtTypeAudio, "m4a", "audio"},
-        {"audio profile for an audio file", 1, DestFmtTypeAudio, "mp3", "audio"},
+        { "audio profile for a video file", 0, DestFmtTypeAudio, "m4a", "audio" },
+        { "audio profile for an audio file", 1, DestFmtTypeAudio, "mp3", "audio" },
         // The user picked that container: its extension and the video folder stay.
-        {"video profile for an audio file", 1, DestFmtTypeVideo, "mp4", "video"},
+        { "video profile for an audio file", 1, DestFmtTypeVideo, "mp4", "video" },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -238,31 +234,29 @@ TEST_F(ConvertArguments, AudioOutputHasNoVideoOptionsAndGoesToTheAudioFolder)
         m->mediaType = c.mediaType;
         m->eumDestFmtType = c.destType;
         m->strOutFileExt = c.ext;
-        m->rcCroped = QRectF(0, 0, 100, 100);   // no crop either
+        m->rcCroped = QRectF(0, 0, 100, 100); // no crop either
         const QStringList args = build(m);
         for (const QString& opt : videoOptions)
             EXPECT_FALSE(args.contains(opt)) << opt.toStdString();
         const qsizetype vn = args.indexOf("-vn");
         ASSERT_GT(vn, 0);
         EXPECT_EQ(args.at(vn - 1), "/media/in/clip.mov");
-        EXPECT_EQ(args.mid(vn + 1), (QStringList{"-acodec", "aac", "-ar", "44100.00", "-b:a", "128.00k", "-ac", "2",
-                                                 "-y",
-                                                 (c.expectedFolderKey == "audio" ? m_audio : m_video) + "/clip." +
-                                                     c.ext}));
+        EXPECT_EQ(args.mid(vn + 1),
+            (QStringList { "-acodec", "aac", "-ar", "44100.00", "-b:a", "128.00k", "-ac", "2", "-y",
+                (c.expectedFolderKey == "audio" ? m_audio : m_video) + "/clip." + c.ext }));
     }
 }
 
 TEST_F(ConvertArguments, AnExtensionThatIsNoContainerNamesTheMuxer)
 {
-    struct Case
-    {
+    struct Case {
         QString ext;
         QStringList beforeOutput;
     };
     const Case cases[] = {
-        {"m4r", {"-ac", "2", "-f", "ipod", "-y"}},
-        {"m4a", {"-ac", "2", "-y"}},
-        {"mp3", {"-ac", "2", "-y"}},
+        { "m4r", { "-ac", "2", "-f", "ipod", "-y" } },
+        { "m4a", { "-ac", "2", "-y" } },
+        { "mp3", { "-ac", "2", "-y" } },
     };
     for (const Case& c : cases) {
         auto m = exampleItem();
@@ -285,20 +279,19 @@ TEST_F(ConvertArguments, ATakenNameGetsANumberBeforeTheExtension)
 
 TEST_F(ConvertArguments, OutputNamesStayInsideTheirFolder)
 {
-    struct Case
-    {
+    struct Case {
         QString name, expected;
     };
     const Case cases[] = {
-        {"clip", "clip"},
-        {"../../etc/passwd", "___.._etc_passwd"},
-        {"..", "__"},
-        {".hidden", "_hidden"},
-        {"a/b", "a_b"},
-        {QString("line\nbreak"), "line_break"},
-        {QString("nul") + QChar(0) + "x", "nul_x"},
-        {"", "untitled"},
-        {"spaces and 'quotes'", "spaces and 'quotes'"},
+        { "clip", "clip" },
+        { "../../etc/passwd", "___.._etc_passwd" },
+        { "..", "__" },
+        { ".hidden", "_hidden" },
+        { "a/b", "a_b" },
+        { QString("line\nbreak"), "line_break" },
+        { QString("nul") + QChar(0) + "x", "nul_x" },
+        { "", "untitled" },
+        { "spaces and 'quotes'", "spaces and 'quotes'" },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name.toStdString());
@@ -313,7 +306,7 @@ TEST_F(ConvertArguments, OutputNamesStayInsideTheirFolder)
 TEST_F(ConvertArguments, InputAndOutputAreAbsolutePaths)
 {
     // A name beginning with "-" is not taken for an option, nor "a:b" for a protocol.
-    for (const char* name : {"-x.mp4", "a:b.mp4", "sub/-y.mov"}) {
+    for (const char* name : { "-x.mp4", "a:b.mp4", "sub/-y.mov" }) {
         SCOPED_TRACE(name);
         auto m = exampleItem();
         m->filePath = name;
@@ -326,22 +319,21 @@ TEST_F(ConvertArguments, InputAndOutputAreAbsolutePaths)
 
 TEST_F(ConvertArguments, CropIsGivenInSourcePixels)
 {
-    struct Case
-    {
+    struct Case {
         const char* name;
         QRectF crop;
         QString expected;
     };
     const Case cases[] = {
-        {"inner rectangle", QRectF(100, 50, 960, 540), "crop=960:540:100:50"},
-        {"fractions rounded", QRectF(10.4, 20.6, 640.4, 359.6), "crop=640:360:10:21"},
-        {"whole frame", QRectF(0, 0, 1920, 1080), "crop=1920:1080:0:0"},
+        { "inner rectangle", QRectF(100, 50, 960, 540), "crop=960:540:100:50" },
+        { "fractions rounded", QRectF(10.4, 20.6, 640.4, 359.6), "crop=640:360:10:21" },
+        { "whole frame", QRectF(0, 0, 1920, 1080), "crop=1920:1080:0:0" },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         auto m = exampleItem();
         m->rcCroped = c.crop;
-        m->iOWidth = 640;   // output size differs from the source
+        m->iOWidth = 640; // output size differs from the source
         m->iOHeight = 360;
         m->strOResolution = "640*360";
         const QStringList args = build(m);
@@ -357,8 +349,7 @@ TEST_F(ConvertArguments, CropIsGivenInSourcePixels)
 
 TEST_F(ConvertArguments, AspectOfACropFollowsTheCropAndThePixelShape)
 {
-    struct Case
-    {
+    struct Case {
         const char* name;
         int pixW, pixH;
         ZKAVRational dar;
@@ -367,13 +358,14 @@ TEST_F(ConvertArguments, AspectOfACropFollowsTheCropAndThePixelShape)
         ZKAVRational expected;
     };
     const Case cases[] = {
-        {"square pixels, source option", 1920, 1080, {16, 9}, AspectOptionSource, QRectF(0, 0, 1080, 1080), {1, 1}},
-        {"anamorphic half frame", 720, 576, {16, 9}, AspectOptionSource, QRectF(0, 0, 360, 576), {8, 9}},
-        {"output-size option uses the crop", 1920, 1080, {16, 9}, AspectOptionOutputSize, QRectF(0, 0, 800, 600),
-         {800, 600}},
-        {"fixed option wins", 1920, 1080, {16, 9}, AspectOption4x3, QRectF(0, 0, 800, 800), {4, 3}},
-        {"no ratio: crop proportions", 1920, 1080, {0, 0}, AspectOptionSource, QRectF(0, 0, 800.7, 600.2),
-         {800, 600}},
+        { "square pixels, source option", 1920, 1080, { 16, 9 }, AspectOptionSource, QRectF(0, 0, 1080, 1080),
+            { 1, 1 } },
+        { "anamorphic half frame", 720, 576, { 16, 9 }, AspectOptionSource, QRectF(0, 0, 360, 576), { 8, 9 } },
+        { "output-size option uses the crop", 1920, 1080, { 16, 9 }, AspectOptionOutputSize, QRectF(0, 0, 800, 600),
+            { 800, 600 } },
+        { "fixed option wins", 1920, 1080, { 16, 9 }, AspectOption4x3, QRectF(0, 0, 800, 800), { 4, 3 } },
+        { "no ratio: crop proportions", 1920, 1080, { 0, 0 }, AspectOptionSource, QRectF(0, 0, 800.7, 600.2),
+            { 800, 600 } },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -390,15 +382,14 @@ TEST_F(ConvertArguments, AspectOfACropFollowsTheCropAndThePixelShape)
 
 TEST_F(ConvertArguments, WatermarkFilterWithAndWithoutCrop)
 {
-    struct Case
-    {
+    struct Case {
         const char* name;
         QRectF crop;
         QString tail;
     };
     const Case cases[] = {
-        {"watermark only", QRectF(), " [out]"},
-        {"watermark and crop", QRectF(100, 50, 960, 540), ",crop=960:540:100:50 [out]"},
+        { "watermark only", QRectF(), " [out]" },
+        { "watermark and crop", QRectF(100, 50, 960, 540), ",crop=960:540:100:50 [out]" },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -409,10 +400,11 @@ TEST_F(ConvertArguments, WatermarkFilterWithAndWithoutCrop)
         ConvertOperation* op = nullptr;
         const QStringList args = build(m, &op);
         ASSERT_FALSE(op->wmResultImagePath.isEmpty());
-        EXPECT_TRUE(QFileInfo(op->wmResultImagePath).fileName().contains(QRegularExpression("^resultWaterMark\\d+\\.png$")));
+        EXPECT_TRUE(
+            QFileInfo(op->wmResultImagePath).fileName().contains(QRegularExpression("^resultWaterMark\\d+\\.png$")));
         EXPECT_EQ(args.count("-vf"), 1);
-        const QString expected = "movie=" + ConvertOperation::escapeFilterPath(op->wmResultImagePath) +
-                                 " [watermark]; [in][watermark] overlay=0:0" + c.tail;
+        const QString expected = "movie=" + ConvertOperation::escapeFilterPath(op->wmResultImagePath)
+            + " [watermark]; [in][watermark] overlay=0:0" + c.tail;
         EXPECT_EQ(valueAfter(args, "-vf"), expected);
         // The overlay picture is written, with the frame's pixel size.
         const QImage overlay(op->wmResultImagePath);
@@ -448,19 +440,18 @@ TEST_F(ConvertArguments, NoWatermarkMeansNoOverlayWhateverTheCache)
 
 TEST(ConvertFilterEscaping, EscapesBothLevels)
 {
-    struct Case
-    {
+    struct Case {
         QString path, expected;
     };
     const Case cases[] = {
-        {"/tmp/a.png", "/tmp/a.png"},
-        {"/tmp/a:b.png", "/tmp/a\\\\:b.png"},
-        {"/tmp/a,b.png", "/tmp/a\\,b.png"},
-        {"/tmp/a b.png", "/tmp/a\\\\\\ b.png"},
-        {"/tmp/it's.png", "/tmp/it\\\\\\'s.png"},
-        {"/tmp/[x];y.png", "/tmp/\\[x\\]\\;y.png"},
-        {"/tmp/a=b.png", "/tmp/a\\\\=b.png"},
-        {"/tmp/back\\slash.png", "/tmp/back\\\\\\\\slash.png"},
+        { "/tmp/a.png", "/tmp/a.png" },
+        { "/tmp/a:b.png", "/tmp/a\\\\:b.png" },
+        { "/tmp/a,b.png", "/tmp/a\\,b.png" },
+        { "/tmp/a b.png", "/tmp/a\\\\\\ b.png" },
+        { "/tmp/it's.png", "/tmp/it\\\\\\'s.png" },
+        { "/tmp/[x];y.png", "/tmp/\\[x\\]\\;y.png" },
+        { "/tmp/a=b.png", "/tmp/a\\\\=b.png" },
+        { "/tmp/back\\slash.png", "/tmp/back\\\\\\\\slash.png" },
     };
     for (const Case& c : cases)
         EXPECT_EQ(ConvertOperation::escapeFilterPath(c.path), c.expected) << c.path.toStdString();
@@ -477,14 +468,15 @@ TEST(ConvertFilterEscaping, FfmpegOpensTheOverlayAtAnAwkwardPath)
     overlay.fill(Qt::transparent);
     ASSERT_TRUE(overlay.save(png));
 
-    const QString filter = "movie=" + ConvertOperation::escapeFilterPath(png) +
-                           " [watermark]; [in][watermark] overlay=0:0,crop=32:24:0:0 [out]";
+    const QString filter = "movie=" + ConvertOperation::escapeFilterPath(png)
+        + " [watermark]; [in][watermark] overlay=0:0,crop=32:24:0:0 [out]";
     QProcess ffmpeg;
     ffmpeg.setProcessChannelMode(QProcess::MergedChannels);
-    ffmpeg.start(TestMedia::ffmpegPath(), {"-v", "error", "-f", "lavfi", "-i", "color=c=red:s=64x48:d=0.2", "-vf",
-                                           filter, "-frames:v", "1", "-f", "null", "-"});
+    ffmpeg.start(TestMedia::ffmpegPath(),
+        { "-v", "error", "-f", "lavfi", "-i", "color=c=red:s=64x48:d=0.2", "-vf", filter, "-frames:v", "1", "-f",
+            "null", "-" });
     ASSERT_TRUE(ffmpeg.waitForFinished(30000));
     EXPECT_EQ(ffmpeg.exitCode(), 0) << ffmpeg.readAll().toStdString();
 }
 
-}  // namespace
+} // namespace

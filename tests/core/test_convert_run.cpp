@@ -6,8 +6,8 @@
 #include "Platform/MusicLibrary.h"
 #include "Platform/OperationQueue.h"
 #include "Platform/UserDefaults.h"
-#include "Settings/SettingsKeys.h"
 #include "RAZedIruvIvizor/ZKUtils.h"
+#include "Settings/SettingsKeys.h"
 #include "support/TestMedia.h"
 
 #include <QCoreApplication>
@@ -66,7 +66,7 @@ std::shared_ptr<LSMedia> videoItem(const QString& path, double length, double fp
     m->duration = length;
     m->pixWidth = 320;
     m->pixHeight = 240;
-    m->display_aspect_ratio = {4, 3};
+    m->display_aspect_ratio = { 4, 3 };
     m->strOutFileName = QStringLiteral("out");
     m->strOutFileExt = QStringLiteral("mp4");
     m->vOVCodecName = QStringLiteral("libx264");
@@ -85,16 +85,14 @@ std::shared_ptr<LSMedia> videoItem(const QString& path, double length, double fp
 
 // ---------------------------------------------------------------- parsing
 
-struct Step
-{
+struct Step {
     QString text;
     double clock;
-    float progress;   // expected dProgress after the chunk
-    double left;      // expected dLeftTime after the chunk
+    float progress; // expected dProgress after the chunk
+    double left; // expected dLeftTime after the chunk
 };
 
-struct ParseCase
-{
+struct ParseCase {
     const char* name;
     bool audio;
     double fps, trimLength, duration;
@@ -103,63 +101,43 @@ struct ParseCase
 
 TEST(ConvertProgress, ParsingTable)
 {
-    const QString tail = QStringLiteral(" fps= 25 q=28.0 size=     256kB time=00:00:20.00 bitrate= 104.9kbits/s speed=1x\r");
+    const QString tail
+        = QStringLiteral(" fps= 25 q=28.0 size=     256kB time=00:00:20.00 bitrate= 104.9kbits/s speed=1x\r");
     const ParseCase cases[] = {
-        {"the example: 25 frames/s, 100 s",
-         false, 25, 100, 100,
-         {{"frame=  500" + tail, 10, 20, 40}, {"frame= 1000" + tail, 20, 40, 30}}},
-        {"the first estimate counts from the start of the tool",
-         false, 25, 100, 100,
-         {{"frame=  250" + tail, 2, 10, 18}}},
-        {"before one second the first estimate stays at 1000",
-         false, 25, 100, 100,
-         {{"frame=  250" + tail, 0.5, 10, 1000}}},
-        {"chunks less than a second apart keep the estimate",
-         false, 25, 100, 100,
-         {{"frame=  500" + tail, 10, 20, 40}, {"frame=  600" + tail, 10.5, 24, 40}, {"frame=  750" + tail, 15, 30, 35}}},
-        {"less than 0.1 percent keeps the estimate",
-         false, 25, 100, 100,
-         {{"frame=  500" + tail, 10, 20, 40}, {"frame=  502" + tail, 20, 20.08f, 40}}},
-        {"frame 0 leaves progress unchanged",
-         false, 25, 100, 100,
-         {{"frame=  500" + tail, 10, 20, 40}, {"frame=    0" + tail, 20, 20, 40}}},
-        {"frame= not at the start is ignored",
-         false, 25, 100, 100,
-         {{"Press [q] to stop\nframe=  500" + tail, 10, 0, 0}, {"  frame=  500" + tail, 10, 0, 0}}},
-        {"no number after frame=",
-         false, 25, 100, 100,
-         {{"frame=N/A" + tail, 10, 0, 0}, {"frame=" , 10, 0, 0}}},
-        {"slow progress is capped at 100000 seconds",
-         false, 25, 100, 100,
-         {{"frame=    5" + tail, 1000, 0.2f, 100000}}},
-        {"more frames than expected stop at 100 percent",
-         false, 25, 100, 100,
-         {{"frame= 3000" + tail, 10, 100, 0}}},
-        {"frame rate 0 gives no progress",
-         false, 0, 100, 100,
-         {{"frame=  500" + tail, 10, 0, 0}}},
-        {"trim and duration 0 give no progress",
-         false, 25, 0, 0,
-         {{"frame=  500" + tail, 10, 0, 0}}},
-        {"no trim options: the whole file is the total",
-         false, 25, 1.0, 100,
-         {{"frame=  500" + tail, 10, 20, 40}}},
-        {"audio: position after time=",
-         true, 0, 100, 100,
-         {{"size=     160kB time=00:00:10.00 bitrate= 131.1kbits/s speed=50x\r", 2, 10, 18},
-          {"size=     320kB time=00:00:20.00 bitrate= 131.1kbits/s\r", 4, 20, 16}}},
-        {"audio: the first time= counts",
-         true, 0, 100, 100,
-         {{"size= 1kB time=00:00:30.00 x time=00:00:50.00\r", 3, 30, 7}}},
-        {"audio: unreadable or cut time= is ignored",
-         true, 0, 100, 100,
-         {{"size= 0kB time=N/A bitrate=N/A\r", 3, 0, 0}, {"size= 0kB time=00:0", 3, 0, 0}, {"no time here", 3, 0, 0}}},
-        {"audio: length 0 gives no progress",
-         true, 0, 0, 0,
-         {{"size= 1kB time=00:00:10.00\r", 3, 0, 0}}},
-        {"an empty chunk is ignored",
-         false, 25, 100, 100,
-         {{"", 10, 0, 0}}},
+        { "the example: 25 frames/s, 100 s", false, 25, 100, 100,
+            { { "frame=  500" + tail, 10, 20, 40 }, { "frame= 1000" + tail, 20, 40, 30 } } },
+        { "the first estimate counts from the start of the tool", false, 25, 100, 100,
+            { { "frame=  250" + tail, 2, 10, 18 } } },
+        { "before one second the first estimate stays at 1000", false, 25, 100, 100,
+            { { "frame=  250" + tail, 0.5, 10, 1000 } } },
+        { "chunks less than a second apart keep the estimate", false, 25, 100, 100,
+            { { "frame=  500" + tail, 10, 20, 40 }, { "frame=  600" + tail, 10.5, 24, 40 },
+                { "frame=  750" + tail, 15, 30, 35 } } },
+        { "less than 0.1 percent keeps the estimate", false, 25, 100, 100,
+            { { "frame=  500" + tail, 10, 20, 40 }, { "frame=  502" + tail, 20, 20.08f, 40 } } },
+        { "frame 0 leaves progress unchanged", false, 25, 100, 100,
+            { { "frame=  500" + tail, 10, 20, 40 }, { "frame=    0" + tail, 20, 20, 40 } } },
+        { "frame= not at the start is ignored", false, 25, 100, 100,
+            { { "Press [q] to stop\nframe=  500" + tail, 10, 0, 0 }, { "  frame=  500" + tail, 10, 0, 0 } } },
+        { "no number after frame=", false, 25, 100, 100, { { "frame=N/A" + tail, 10, 0, 0 }, { "frame=", 10, 0, 0 } } },
+        { "slow progress is capped at 100000 seconds", false, 25, 100, 100,
+            { { "frame=    5" + tail, 1000, 0.2f, 100000 } } },
+        { "more frames than expected stop at 100 percent", false, 25, 100, 100,
+            { { "frame= 3000" + tail, 10, 100, 0 } } },
+        { "frame rate 0 gives no progress", false, 0, 100, 100, { { "frame=  500" + tail, 10, 0, 0 } } },
+        { "trim and duration 0 give no progress", false, 25, 0, 0, { { "frame=  500" + tail, 10, 0, 0 } } },
+        { "no trim options: the whole file is the total", false, 25, 1.0, 100,
+            { { "frame=  500" + tail, 10, 20, 40 } } },
+        { "audio: position after time=", true, 0, 100, 100,
+            { { "size=     160kB time=00:00:10.00 bitrate= 131.1kbits/s speed=50x\r", 2, 10, 18 },
+                { "size=     320kB time=00:00:20.00 bitrate= 131.1kbits/s\r", 4, 20, 16 } } },
+        { "audio: the first time= counts", true, 0, 100, 100,
+            { { "size= 1kB time=00:00:30.00 x time=00:00:50.00\r", 3, 30, 7 } } },
+        { "audio: unreadable or cut time= is ignored", true, 0, 100, 100,
+            { { "size= 0kB time=N/A bitrate=N/A\r", 3, 0, 0 }, { "size= 0kB time=00:0", 3, 0, 0 },
+                { "no time here", 3, 0, 0 } } },
+        { "audio: length 0 gives no progress", true, 0, 0, 0, { { "size= 1kB time=00:00:10.00\r", 3, 0, 0 } } },
+        { "an empty chunk is ignored", false, 25, 100, 100, { { "", 10, 0, 0 } } },
     };
     for (const ParseCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -185,7 +163,7 @@ TEST(ConvertProgress, ParsingTable)
 TEST(ConvertProgress, AnAudioOnlySourceIsReadFromTimeWhateverItsProfile)
 {
     auto m = videoItem("/in.m4a", 100);
-    m->mediaType = 1;   // video profile, audio file
+    m->mediaType = 1; // video profile, audio file
     ConvertOperation op(m);
     op.handleOutput("size=     160kB time=00:00:25.00 bitrate= 131.1kbits/s\r", 5);
     EXPECT_FLOAT_EQ(m->dProgress.load(), 25);
@@ -193,15 +171,20 @@ TEST(ConvertProgress, AnAudioOnlySourceIsReadFromTimeWhateverItsProfile)
 
 TEST(ConvertProgress, SyncEligibility)
 {
-    struct Case
-    {
+    struct Case {
         int type;
         QString ext;
         bool eligible;
     };
     const Case cases[] = {
-        {0, "avi", true}, {0, "mkv", true}, {DestFmtTypeAudio, "MP3", true}, {DestFmtTypeAudio, "m4a", true},
-        {1, "M4A", true}, {1, "avi", false}, {DestFmtTypeAudio, "flac", false}, {2, "mp4", false},
+        { 0, "avi", true },
+        { 0, "mkv", true },
+        { DestFmtTypeAudio, "MP3", true },
+        { DestFmtTypeAudio, "m4a", true },
+        { 1, "M4A", true },
+        { 1, "avi", false },
+        { DestFmtTypeAudio, "flac", false },
+        { 2, "mp4", false },
     };
     for (const Case& c : cases) {
         LSMedia m;
@@ -213,8 +196,7 @@ TEST(ConvertProgress, SyncEligibility)
 
 // ---------------------------------------------------------------- runs
 
-class ConvertRun : public ::testing::Test
-{
+class ConvertRun : public ::testing::Test {
 protected:
     void SetUp() override
     {
@@ -271,17 +253,13 @@ protected:
         EXPECT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
         m_feeder.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         m_feeder.start(TestMedia::ffmpegPath(),
-                       {"-nostdin", "-v", "error", "-re", "-f", "lavfi", "-i", "testsrc2=size=320x240:rate=25:duration=60",
-                        "-f", "lavfi", "-i", "sine=duration=60", "-c:v", "mpeg2video", "-c:a", "mp2", "-f", "mpegts",
-                        "-y", fifo});
+            { "-nostdin", "-v", "error", "-re", "-f", "lavfi", "-i", "testsrc2=size=320x240:rate=25:duration=60", "-f",
+                "lavfi", "-i", "sine=duration=60", "-c:v", "mpeg2video", "-c:a", "mp2", "-f", "mpegts", "-y", fifo });
         EXPECT_TRUE(m_feeder.waitForStarted());
         return fifo;
     }
 
-    QStringList outputFiles() const
-    {
-        return QDir(m_out).entryList(QDir::Files | QDir::Hidden);
-    }
+    QStringList outputFiles() const { return QDir(m_out).entryList(QDir::Files | QDir::Hidden); }
 
     QTemporaryDir m_dir;
     QString m_out;
@@ -306,9 +284,8 @@ TEST_F(ConvertRun, FinishesWithAPlayableOutput)
     ASSERT_TRUE(QFileInfo::exists(op->outputPath()));
     EXPECT_EQ(op->outputPath(), m_out + "/out.mp4");
 
-    const QByteArray probe = TestMedia::ffprobe({"-v", "error", "-select_streams", "v:0", "-show_entries",
-                                                 "stream=width,height:format=duration", "-of", "csv=p=0",
-                                                 op->outputPath()});
+    const QByteArray probe = TestMedia::ffprobe({ "-v", "error", "-select_streams", "v:0", "-show_entries",
+        "stream=width,height:format=duration", "-of", "csv=p=0", op->outputPath() });
     EXPECT_TRUE(probe.contains("160,120")) << probe.toStdString();
     const QList<QByteArray> lines = probe.trimmed().split('\n');
     ASSERT_FALSE(lines.isEmpty());
@@ -359,9 +336,10 @@ TEST_F(ConvertRun, CancelOfAPausedJobEndsCanceledAndRemovesThePartialFile)
 TEST_F(ConvertRun, CancelOfAWaitingJobNeverLaunchesTheTool)
 {
     const QString log = m_dir.filePath("launches.log");
-    ZKUtils::setFFMpegPathOverride(script("slow-ffmpeg", QStringLiteral("echo launched >> '%1'\n"
-                                                                        "while :; do echo 'frame=    1 fps=1'; sleep 0.2; done\n")
-                                                             .arg(log)));
+    ZKUtils::setFFMpegPathOverride(script("slow-ffmpeg",
+        QStringLiteral("echo launched >> '%1'\n"
+                       "while :; do echo 'frame=    1 fps=1'; sleep 0.2; done\n")
+            .arg(log)));
     m_queue.setMaxConcurrentOperationCount(1);
     auto running = start(videoItem("/in/a.mp4", 10));
     auto waiting = start(videoItem("/in/b.mp4", 10));
@@ -395,7 +373,8 @@ TEST_F(ConvertRun, AFailingToolEndsFailedAndLeavesNoOutput)
     EXPECT_NE(op->iExitCode, 0);
     EXPECT_FALSE(op->wasCancelledByUser());
     EXPECT_TRUE(outputFiles().isEmpty()) << outputFiles().join(' ').toStdString();
-    EXPECT_TRUE(op->lastOutputLines().join('\n').contains("no_such_encoder")) << op->lastOutputLines().join('\n').toStdString();
+    EXPECT_TRUE(op->lastOutputLines().join('\n').contains("no_such_encoder"))
+        << op->lastOutputLines().join('\n').toStdString();
 }
 
 TEST_F(ConvertRun, AToolThatCannotStartEndsFailed)
@@ -426,15 +405,16 @@ TEST_F(ConvertRun, StandInToolGivesRealEstimatesFromTheFirstLine)
 {
     // 25 frames/s over 100 s: 2500 frames. Ten percent a little more than
     // a second after the start, twenty percent a second later.
-    ZKUtils::setFFMpegPathOverride(script("fake-ffmpeg", QStringLiteral(
-        "for a; do out=\"$a\"; done\n"
-        "echo 'ffmpeg stand-in'\n"
-        "sleep 1.2\n"
-        "printf 'frame=  250 fps= 25 q=28.0 size=  1kB time=00:00:10.00 bitrate=1.0kbits/s speed=1x\\r'\n"
-        "sleep 1.2\n"
-        "printf 'frame=  500 fps= 25 q=28.0 size=  2kB time=00:00:20.00 bitrate=1.0kbits/s speed=1x\\r'\n"
-        "sleep 0.3\n"
-        "printf 'done\\n' > \"$out\"\n")));
+    ZKUtils::setFFMpegPathOverride(script("fake-ffmpeg",
+        QStringLiteral(
+            "for a; do out=\"$a\"; done\n"
+            "echo 'ffmpeg stand-in'\n"
+            "sleep 1.2\n"
+            "printf 'frame=  250 fps= 25 q=28.0 size=  1kB time=00:00:10.00 bitrate=1.0kbits/s speed=1x\\r'\n"
+            "sleep 1.2\n"
+            "printf 'frame=  500 fps= 25 q=28.0 size=  2kB time=00:00:20.00 bitrate=1.0kbits/s speed=1x\\r'\n"
+            "sleep 0.3\n"
+            "printf 'done\\n' > \"$out\"\n")));
     auto m = videoItem("/in/a.mp4", 100);
     auto op = start(m);
     ASSERT_TRUE(waitFor([&] { return m->dProgress.load() >= 10.0f; }));
@@ -456,12 +436,12 @@ TEST_F(ConvertRun, StandInToolGivesRealEstimatesFromTheFirstLine)
 
 TEST_F(ConvertRun, AFailedStandInKeepsItsLastLinesAndRemovesItsOutput)
 {
-    ZKUtils::setFFMpegPathOverride(script("failing-ffmpeg", QStringLiteral(
-        "for a; do out=\"$a\"; done\n"
-        "printf 'partial' > \"$out\"\n"
-        "i=1; while [ $i -le 30 ]; do echo \"line $i\"; i=$((i+1)); done\n"
-        "printf 'frame=   10 fps=1\\rlast words'\n"
-        "exit 3\n")));
+    ZKUtils::setFFMpegPathOverride(script("failing-ffmpeg",
+        QStringLiteral("for a; do out=\"$a\"; done\n"
+                       "printf 'partial' > \"$out\"\n"
+                       "i=1; while [ $i -le 30 ]; do echo \"line $i\"; i=$((i+1)); done\n"
+                       "printf 'frame=   10 fps=1\\rlast words'\n"
+                       "exit 3\n")));
     auto m = videoItem("/in/a.mp4", 10);
     auto op = start(m);
     ASSERT_TRUE(waitEnded(op));
@@ -478,10 +458,10 @@ TEST_F(ConvertRun, AFailedStandInKeepsItsLastLinesAndRemovesItsOutput)
 
 TEST_F(ConvertRun, ParallelJobsWithTheSameNameGetTheirOwnFiles)
 {
-    ZKUtils::setFFMpegPathOverride(script("quick-ffmpeg", QStringLiteral(
-        "for a; do out=\"$a\"; done\n"
-        "sleep 0.5\n"
-        "printf '%s' \"$out\" > \"$out\"\n")));
+    ZKUtils::setFFMpegPathOverride(script("quick-ffmpeg",
+        QStringLiteral("for a; do out=\"$a\"; done\n"
+                       "sleep 0.5\n"
+                       "printf '%s' \"$out\" > \"$out\"\n")));
     m_queue.setMaxConcurrentOperationCount(3);
     std::vector<std::shared_ptr<ConvertOperation>> ops;
     for (int i = 0; i < 3; ++i)
@@ -502,28 +482,27 @@ TEST_F(ConvertRun, AFinishedResultIsHandedToTheMusicLibraryOnTheMainThread)
 {
     // The stand-in leaves a result file; the hand-over is queued to this
     // (the main) thread and runs while it processes its events.
-    ZKUtils::setFFMpegPathOverride(script("quick-ffmpeg", QStringLiteral(
-        "for a; do out=\"$a\"; done\n"
-        "printf 'frame=  250 fps=25\\r'\n"
-        "printf 'x' > \"$out\"\n")));
+    ZKUtils::setFFMpegPathOverride(script("quick-ffmpeg",
+        QStringLiteral("for a; do out=\"$a\"; done\n"
+                       "printf 'frame=  250 fps=25\\r'\n"
+                       "printf 'x' > \"$out\"\n")));
     const QString library = m_dir.filePath("Music");
     ScriptBridgeHelper::setMusicLibraryRootForTesting(library);
     UserDefaults& defaults = UserDefaults::standardUserDefaults();
     defaults.setBool(true, AppBSyncToiTunesKey);
 
-    struct Case
-    {
+    struct Case {
         const char* name;
         QString playlistSetting;
         int destType;
         QString ext;
-        QString expectedPlaylist;   // empty: library only
+        QString expectedPlaylist; // empty: library only
         bool handedOver;
     };
     const Case cases[] = {
-        {"video result, named playlist", "Holiday", 0, "mp4", "Holiday", true},
-        {"no playlist setting: the product name", "", DestFmtTypeAudio, "MP3", "Trelvio 3", true},
-        {"not eligible", "Holiday", 2, "avi", "", false},
+        { "video result, named playlist", "Holiday", 0, "mp4", "Holiday", true },
+        { "no playlist setting: the product name", "", DestFmtTypeAudio, "MP3", "Trelvio 3", true },
+        { "not eligible", "Holiday", 2, "avi", "", false },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -551,4 +530,4 @@ TEST_F(ConvertRun, AFinishedResultIsHandedToTheMusicLibraryOnTheMainThread)
     ScriptBridgeHelper::setMusicLibraryRootForTesting(QString());
 }
 
-}  // namespace
+} // namespace
