@@ -348,9 +348,11 @@ void applyOptions(const Options& o, LSMedia& m)
     }
 
     const bool hasPicture = m.mediaType != 1 && m.pixWidth > 0 && m.pixHeight > 0;
-    if (o.crop) {
-        if (!hasPicture)
-            throw UsageError { QStringLiteral("%1: --crop needs a file with a picture").arg(file) };
+    // Without a picture there is nothing to crop or mark; the file is still
+    // converted, so that one option can serve a mixed list.
+    if ((o.crop || o.watermarkText || o.watermarkImagePath) && !hasPicture)
+        printErr(QStringLiteral("trelvio-cli: %1 has no picture; its crop and watermark are ignored\n").arg(file));
+    if (o.crop && hasPicture) {
         const QRectF frame(0, 0, m.pixWidth, m.pixHeight);
         if (!frame.contains(*o.crop))
             throw UsageError { QStringLiteral("%1: --crop %2,%3,%4,%5 is not inside the %6x%7 picture")
@@ -364,9 +366,6 @@ void applyOptions(const Options& o, LSMedia& m)
         m.rcCroped = *o.crop;
         m.eumCropType = CropTypeFree;
     }
-    const bool watermark = o.watermarkText || o.watermarkImagePath;
-    if (watermark && !hasPicture)
-        throw UsageError { QStringLiteral("%1: a watermark needs a file with a picture").arg(file) };
     if (o.watermarkText) {
         m.waterMarkType = WaterMarkTypeText;
         m.waterMartText = *o.watermarkText;

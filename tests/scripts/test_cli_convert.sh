@@ -138,6 +138,9 @@ grep -qx -- "-vn" dry3.txt && ! grep -qx -- "-vcodec" dry3.txt && tail -1 dry3.t
 "$CLI" convert --audio-dir audio song.m4a > audio.log || fail "audio conversion: $(cat audio.log)"
 [[ "$(ffprobe -v error -show_entries stream=codec_type -of csv=p=0 audio/song.m4a)" == "audio" ]] || fail "audio streams"
 near "$(duration audio/song.m4a)" 2.0 0.15 || fail "audio duration"
+# A watermark for a list that holds an audio file is ignored for that file.
+"$CLI" convert --watermark-text X --audio-dir audio2 song.m4a > /dev/null 2> wm.err || fail "audio with watermark"
+grep -q "no picture" wm.err && [[ -f audio2/song.m4a ]] || fail "audio with watermark: $(cat wm.err)"
 
 # --- exit statuses -------------------------------------------------------------
 set +e
