@@ -290,6 +290,11 @@ TEST_F(ConvertRun, FinishesWithAPlayableOutput)
     const QList<QByteArray> lines = probe.trimmed().split('\n');
     ASSERT_FALSE(lines.isEmpty());
     EXPECT_NEAR(lines.last().trimmed().toDouble(), 2.0, 0.2);
+
+    // A late cancel does not undo a finished job.
+    op->cancel();
+    EXPECT_EQ(m->cvtState(), CvtStateFinished);
+    EXPECT_TRUE(QFileInfo::exists(op->outputPath()));
 }
 
 TEST_F(ConvertRun, PauseStopsTheToolAndResumeContinuesIt)
@@ -312,6 +317,7 @@ TEST_F(ConvertRun, PauseStopsTheToolAndResumeContinuesIt)
     op->cancel();
     ASSERT_TRUE(waitEnded(op));
     EXPECT_EQ(m->cvtState(), CvtStateCanceled);
+    EXPECT_TRUE(outputFiles().isEmpty()) << outputFiles().join(' ').toStdString();
 }
 
 TEST_F(ConvertRun, CancelOfAPausedJobEndsCanceledAndRemovesThePartialFile)
