@@ -9,6 +9,8 @@
 #include <QDir>
 #include <QHBoxLayout>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QTimer>
 #include <QPushButton>
 #include <QTest>
 #include <QVBoxLayout>
@@ -320,4 +322,48 @@ TEST_F(TimeFieldTest, Screenshots)
         const QString path = QDir(QString::fromLocal8Bit(dir)).filePath(dark ? "time-dark.png" : "time-light.png");
         EXPECT_TRUE(host.grab().save(path));
     }
+}
+
+TEST(TimeFieldMessageBox, TheDefaultAlertIsAModalBoxAndAClickedButtonStillWorks)
+{
+    QWidget window;
+    auto* layout = new QHBoxLayout(&window);
+    auto* field = new GXTimeEditView;
+    auto* button = new QPushButton(QStringLiteral("Done"));
+    layout->addWidget(field);
+    layout->addWidget(button);
+    int clicks = 0;
+    QObject::connect(button, &QPushButton::clicked, [&clicks] { ++clicks; });
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    FieldDelegate delegate;
+    delegate.maxValid = 60;
+    field->setDelegate(&delegate);
+    field->flushWithSeconds(30);
+    typeInto(field->lblMinite(), "5");
+
+    QString seenTitle;
+    QStringList seenButtons;
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        seenTitle = box->text();
+        for (QAbstractButton* b : box->buttons())
+            seenButtons << b->text();
+        box->accept();
+    });
+    QTest::mousePress(button, Qt::LeftButton);
+    QTest::mouseRelease(button, Qt::LeftButton);
+    settle();
+    EXPECT_EQ(seenTitle, GXTimeEditView::wrongTimeInputTitle());
+    EXPECT_EQ(seenButtons, QStringList{QStringLiteral("OK")});
+    EXPECT_DOUBLE_EQ(field->secondsValue(), 30);
+    // The offscreen platform leaves no window active after a modal box;
+    // a desktop gives the activation back, and the focus returns with it.
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    EXPECT_TRUE(field->lblMinite()->hasFocus());
+    EXPECT_FALSE(button->isDown());
+    EXPECT_EQ(clicks, 1);
 }
