@@ -164,6 +164,12 @@ void ConvertOperation::adjustOuputResolution(ZKAVRational aspect)
     if (!isUsableRatio(aspect))
         return;
     LSMedia& m = *m_media;
+    // H.263 and H.261 encode only their standard frame sizes (176x144,
+    // 352x288, ...): a size fitted to the aspect would make the encoder refuse
+    // to start. Those keep the profile's size; "-aspect" still tells players
+    // how to show it.
+    if (m.vOVCodecName == QLatin1String("h263") || m.vOVCodecName == QLatin1String("h261"))
+        return;
     const float r = static_cast<float>(aspect.num) / static_cast<float>(aspect.den);
     const float w = static_cast<float>(m.iOWidth);
     const float h = static_cast<float>(m.iOHeight);

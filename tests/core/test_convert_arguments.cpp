@@ -196,6 +196,22 @@ TEST_F(ConvertArguments, AdjustmentIsSkippedForAnUnusableRatio)
     }
 }
 
+TEST_F(ConvertArguments, FixedSizeEncodersKeepTheProfileSize)
+{
+    // H.263 takes only its standard sizes; fitting 176*144 to 16:9 would make
+    // the encoder refuse to start.
+    for (const char* encoder : { "h263", "h261" }) {
+        auto m = exampleItem();
+        m->vOVCodecName = QString::fromLatin1(encoder);
+        m->iOWidth = 176;
+        m->iOHeight = 144;
+        m->strOResolution = "176*144";
+        const QStringList args = build(m);
+        EXPECT_EQ(valueAfter(args, "-s"), "176*144") << encoder;
+        EXPECT_EQ(valueAfter(args, "-aspect"), "16:9") << encoder;
+    }
+}
+
 TEST_F(ConvertArguments, OnlyLibx264GetsTheKeyFrameInterval)
 {
     for (const char* codec : { "libx264", "libx265", "mpeg4", "libx264rgb", "LIBX264" }) {
