@@ -1,0 +1,6 @@
+#include "Views/TrimSliderView.h"
+
+TrimSliderView::TrimSliderView(QWidget* parent)
+    : ProgressSliderView(parent)
+{
+}
