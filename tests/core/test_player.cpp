@@ -168,6 +168,21 @@ TEST_F(PlayerTest, PauseHoldsTheTimeAndThePicture)
     EXPECT_EQ(player->playbackState(), ZKAVPlayer::StatePaused);
 }
 
+TEST_F(PlayerTest, AfterStopRefreshTimerNothingMoves)
+{
+    auto player = ZKAVPlayer::playerWithPlayerItem(itemFor(grayClip()));
+    ASSERT_TRUE(waitUntil([&] { return frameIndex(player->curDisplayingImage()) >= 2; }));
+    player->stopRefreshTimer();
+    EXPECT_EQ(player->playbackState(), ZKAVPlayer::StatePaused);
+    const double t = player->currentPlaybackTime();
+    const int frame = frameIndex(player->curDisplayingImage());
+    spin(120);
+    EXPECT_DOUBLE_EQ(player->currentPlaybackTime(), t);
+    EXPECT_EQ(frameIndex(player->curDisplayingImage()), frame);
+    player->play();
+    ASSERT_TRUE(waitUntil([&] { return frameIndex(player->curDisplayingImage()) > frame; }));
+}
+
 TEST_F(PlayerTest, ThePictureOnScreenIsTheFrameOfItsTime)
 {
     auto player = pausedGrayPlayer();
