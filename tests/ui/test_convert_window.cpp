@@ -11,6 +11,7 @@
 #include "Views/ZKConvertItemCell.h"
 #include "support/DBusTestBus.h"
 #include "support/TestMedia.h"
+#include "submodules/SharedSource/Shared/GlobalFun.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -473,6 +474,50 @@ TEST_F(ConvertWindow, FiftyClipsAtFourAllFinish)
     EXPECT_EQ(ctl->queueConvertTask().operationCount(), 0);
     EXPECT_EQ(QDir(videoDir).entryList(QDir::Files).size(), 50);
     EXPECT_EQ(summaries(), QStringList{"All tasks finished"});
+}
+
+TEST_F(ConvertWindow, TheTimeLeftLeavesOutTheTimeARowSpentPaused)
+{
+    // A stand-in tool that advances only while it runs: 25 frames every
+    // 0.2 s of its own running time, out of 25000.
+    const QString tool = dir.filePath("steady-ffmpeg");
+    QFile f(tool);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("#!/bin/sh\ni=0\nwhile :; do i=$((i+25)); printf 'frame= %d fps=25\\r' $i; sleep 0.2; done\n");
+    f.close();
+    f.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    ZKUtils::setFFMpegPathOverride(tool);
+
+    auto item = videoItem("/in/steady.mp4", 1000, "steady");
+    start({item});
+    ZKConvertItemCell* row = ctl->rowView(0);
+    ASSERT_TRUE(waitUntil([&] {
+        auto job = ctl->operationWithMedia(item);
+        return job && job->hasTimeLeftEstimate() && item->dProgress.load() > 2.0f;
+    }, 60000));
+    const double before = item->dLeftTime.load();
+    ctl->refreshTimeFired();
+    EXPECT_EQ(row->_lblSubTitle->text(), "Converting - " + GlobalFun::getEstimateStrBySecond(item->dLeftTime.load()));
+
+    QTest::mouseClick(row->_btnPlayPause, Qt::LeftButton);
+    ASSERT_EQ(item->cvtState(), CvtStatePaused);
+    QTest::qWait(4000);
+    QTest::mouseClick(row->_btnPlayPause, Qt::LeftButton);
+    ASSERT_EQ(item->cvtState(), CvtStateConverting);
+
+    // The first estimate after the pause: counting the four paused seconds
+    // would make it several times the one before.
+    const double last = item->dLeftTime.load();
+    ASSERT_TRUE(waitUntil([&] { return item->dLeftTime.load() != last; }, 30000));
+    const double after = item->dLeftTime.load();
+    EXPECT_LT(after, before * 1.8) << "before " << before << " after " << after;
+    EXPECT_GT(after, before * 0.3) << "before " << before << " after " << after;
+
+    alertAnswer = 0;
+    ctl->stopDown();
+    EXPECT_FALSE(ctl->isRunning());
+    EXPECT_TRUE(waitUntil([&] { return ctl->queueConvertTask().operationCount() == 0; }));
+    EXPECT_EQ(item->cvtState(), CvtStateCanceled);
 }
 
 TEST(ConvertRowTexts, StateTextsAndPercentage)
