@@ -18,6 +18,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPainter>
 #include <QProcess>
 #include <QPushButton>
 #include <QStandardPaths>
@@ -518,6 +519,87 @@ TEST_F(ConvertWindow, TheTimeLeftLeavesOutTheTimeARowSpentPaused)
     EXPECT_FALSE(ctl->isRunning());
     EXPECT_TRUE(waitUntil([&] { return ctl->queueConvertTask().operationCount() == 0; }));
     EXPECT_EQ(item->cvtState(), CvtStateCanceled);
+}
+
+TEST_F(ConvertWindow, TheRefreshRedrawsOnlyTheVisibleRows)
+{
+    UserDefaults::standardUserDefaults().setInteger(1, AppMaxConvertNumKey);
+    QList<std::shared_ptr<LSMedia>> items{videoItem(endlessSource(), 60, "endless")};
+    for (int i = 1; i < 12; ++i)
+        items << videoItem(TestMedia::videoWithAudio(), 2, QStringLiteral("row%1").arg(i));
+    start(items);
+    QTableView* table = ctl->tbView();
+    const int lastVisible = table->rowAt(table->viewport()->height() - 1);
+    ASSERT_GT(lastVisible, 0);
+    ASSERT_LT(lastVisible, 11) << "the last rows are out of view";
+
+    // Waiting items, their progress changed behind the rows' backs.
+    items[1]->dProgress = 50.0f;
+    items[11]->dProgress = 50.0f;
+    ctl->refreshTimeFired();
+    EXPECT_EQ(ctl->rowView(1)->_lblProgress->text(), "50.0%");
+    EXPECT_EQ(ctl->rowView(11)->_lblProgress->text(), "0.0%") << "out of view: not touched";
+
+    table->scrollToBottom();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(ctl->rowView(11)->_lblProgress->text(), "50.0%") << "shown afresh as it scrolls in";
+
+    alertAnswer = 0;
+    ctl->stopDown();
+    EXPECT_TRUE(waitUntil([&] { return ctl->queueConvertTask().operationCount() == 0; }));
+    for (const auto& m : items)
+        EXPECT_EQ(m->cvtState(), CvtStateCanceled);
+}
+
+TEST(ConvertPrgCellTracking, ButtonsTrackThePointerExceptWhenCanceled)
+{
+    ConvertPrgCell cell;
+    cell.eumCvtState = CvtStateConverting;
+    cell.dPrgValue = 40;
+    cell.dLeftTime = 12;
+    cell.strLeftTimeDes = "12 seconds remaining";
+    const QRectF frame(10, 20, 420, 60);
+    const QPointF onPause = ConvertPrgCell::pauseRect(frame).center();
+    const QPointF onCancel = ConvertPrgCell::cancelRect(frame).center();
+    EXPECT_EQ(ConvertPrgCell::pauseRect(frame), QRectF(354, 42, 25, 26));
+    EXPECT_EQ(ConvertPrgCell::barRect(frame), QRectF(14, 42, 342, 15));
+    EXPECT_TRUE(cell.hitTest(onPause, frame));
+    EXPECT_TRUE(cell.hitTest(onCancel, frame));
+    EXPECT_FALSE(cell.hitTest(QPointF(12, 22), frame));
+
+    cell.mouseDown(onPause, frame);
+    EXPECT_TRUE(cell.bPauseDown);
+    EXPECT_FALSE(cell.bCancelDown);
+    cell.mouseDragged(onCancel, frame);
+    EXPECT_FALSE(cell.bPauseDown);
+    EXPECT_TRUE(cell.bCancelDown);
+    const ConvertPrgCell copy = cell.copy();
+    EXPECT_EQ(copy.eumCvtState, cell.eumCvtState);
+    EXPECT_EQ(copy.dPrgValue, 40);
+    EXPECT_EQ(copy.dLeftTime, 12);
+    EXPECT_EQ(copy.strLeftTimeDes, cell.strLeftTimeDes);
+    EXPECT_FALSE(copy.bCancelDown) << "the pressed flags are not copied";
+    cell.mouseUp();
+    EXPECT_FALSE(cell.bPauseDown || cell.bCancelDown);
+
+    cell.eumCvtState = CvtStateCanceled;
+    EXPECT_FALSE(cell.hitTest(onPause, frame));
+
+    // The bar is drawn from the shared images: the filled part differs
+    // from the empty part.
+    GlobalResources::prepareGlobalRes();
+    QImage image(440, 90, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::white);
+    {
+        QPainter painter(&image);
+        cell.eumCvtState = CvtStateConverting;
+        cell.drawInteriorWithFrame(painter, frame, false);
+    }
+    const QRectF bar = ConvertPrgCell::barRect(frame);
+    const QPoint filled(int(bar.x() + bar.width() * 0.2), int(bar.center().y()));
+    const QPoint empty(int(bar.x() + bar.width() * 0.8), int(bar.center().y()));
+    EXPECT_NE(image.pixel(filled), image.pixel(empty));
+    EXPECT_NE(image.pixel(empty), QColor(Qt::white).rgb());
 }
 
 TEST(ConvertRowTexts, StateTextsAndPercentage)
