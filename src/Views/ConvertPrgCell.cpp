@@ -22,7 +22,7 @@ QString tr(const char* text)
     return QCoreApplication::translate("ZKConvertItemCell", text);
 }
 
-}  // namespace
+} // namespace
 
 ConvertPrgCell ConvertPrgCell::copy() const
 {
@@ -62,8 +62,8 @@ QString ConvertPrgCell::percentText(double progress)
     return QString::asprintf("%0.1f%%", std::isfinite(progress) ? progress : 0.0);
 }
 
-void ConvertPrgCell::drawThreePart(QPainter& painter, const QRectF& rect, const QImage& left, const QImage& middle,
-                                   const QImage& right)
+void ConvertPrgCell::drawThreePart(
+    QPainter& painter, const QRectF& rect, const QImage& left, const QImage& middle, const QImage& right)
 {
     if (!(rect.width() > 0) || !(rect.height() > 0))
         return;
@@ -87,15 +87,15 @@ void ConvertPrgCell::drawThreePart(QPainter& painter, const QRectF& rect, const 
 
 void ConvertPrgCell::drawBar(QPainter& painter, const QRectF& rect, double progress)
 {
-    drawThreePart(painter, rect, shared("PrgBkgLeftCapImgKey"), shared("PrgBkgMiddleCapImgKey"),
-                  shared("PrgBkgRightCapImgKey"));
+    drawThreePart(
+        painter, rect, shared("PrgBkgLeftCapImgKey"), shared("PrgBkgMiddleCapImgKey"), shared("PrgBkgRightCapImgKey"));
     const double ratio = std::clamp(std::isfinite(progress) ? progress / 100.0 : 0.0, 0.0, 1.0);
     QRectF fill = rect;
     fill.setWidth(rect.width() * ratio);
     painter.save();
     painter.setOpacity(0.8);
     drawThreePart(painter, fill, shared("PrgAboveLeftCapImgKey"), shared("PrgAboveMiddleCapImgKey"),
-                  shared("PrgAboveRightCapImgKey"));
+        shared("PrgAboveRightCapImgKey"));
     painter.restore();
 }
 
@@ -107,8 +107,8 @@ void ConvertPrgCell::drawInteriorWithFrame(QPainter& painter, const QRectF& f, b
     painter.setFont(font);
     painter.setPen(highlighted ? Qt::white : Qt::black);
     painter.drawText(titleRect(f), Qt::AlignLeft | Qt::AlignVCenter, title);
-    const QString state = eumCvtState == 7 ? QStringLiteral("Exporting iBooks Author")
-                                           : stateText(eumCvtState, strLeftTimeDes);
+    const QString state
+        = eumCvtState == 7 ? QStringLiteral("Exporting iBooks Author") : stateText(eumCvtState, strLeftTimeDes);
     painter.drawText(stateRect(f), Qt::AlignLeft | Qt::AlignVCenter, state);
     if (eumCvtState != CvtStateCanceled) {
         drawBar(painter, barRect(f), dPrgValue);

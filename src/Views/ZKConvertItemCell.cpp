@@ -28,7 +28,7 @@ QToolButton* makeButton(QWidget* parent, const char* image, const char* downImag
     return button;
 }
 
-}  // namespace
+} // namespace
 
 ZKConvertItemCell::ZKConvertItemCell(QWidget* parent)
     : QWidget(parent)
@@ -108,8 +108,8 @@ void ZKConvertItemCell::refreshDisplay()
     if (!name.isEmpty() && m_title->text() != name)
         m_title->setText(name);
     if (m_image->pixmap().isNull() && !m.imgThumbnail.isNull())
-        m_image->setPixmap(QPixmap::fromImage(
-            m.imgThumbnail.scaled(m_image->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation)));
+        m_image->setPixmap(
+            QPixmap::fromImage(m.imgThumbnail.scaled(m_image->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation)));
 
     const int32_t state = m.eumCvtState.load();
     _lblSubTitle->setText(ConvertPrgCell::stateText(state, GlobalFun::getEstimateStrBySecond(m.dLeftTime.load())));

@@ -9,15 +9,15 @@ class LSMedia;
 class QLabel;
 class QToolButton;
 
-inline const QString LSConvertDidTogglePausePlayNotification = QStringLiteral("LSConvertDidTogglePausePlayNotification");
+inline const QString LSConvertDidTogglePausePlayNotification
+    = QStringLiteral("LSConvertDidTogglePausePlayNotification");
 inline const QString LSConvertDidClickCancelNotification = QStringLiteral("LSConvertDidClickCancelNotification");
 
 // One row of the conversion queue: output name, thumbnail, state text with
 // the time left, percentage, progress bar, and pause/resume and cancel
 // buttons. Its buttons post the two row notifications (object: the row);
 // the queue window acts on them.
-class ZKConvertItemCell : public QWidget
-{
+class ZKConvertItemCell : public QWidget {
 public:
     explicit ZKConvertItemCell(QWidget* parent = nullptr);
 

@@ -9,9 +9,9 @@
 #include "Settings/SettingsKeys.h"
 #include "Views/ConvertPrgCell.h"
 #include "Views/ZKConvertItemCell.h"
+#include "submodules/SharedSource/Shared/GlobalFun.h"
 #include "support/DBusTestBus.h"
 #include "support/TestMedia.h"
-#include "submodules/SharedSource/Shared/GlobalFun.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -53,7 +53,7 @@ std::shared_ptr<LSMedia> videoItem(const QString& path, double length, const QSt
     m->duration = length;
     m->pixWidth = 320;
     m->pixHeight = 240;
-    m->display_aspect_ratio = {4, 3};
+    m->display_aspect_ratio = { 4, 3 };
     m->strOutFileName = name;
     m->strOutFileExt = QStringLiteral("mp4");
     m->vOVCodecName = QStringLiteral("libx264");
@@ -78,14 +78,12 @@ std::shared_ptr<LSMedia> audioItem(const QString& name)
     return m;
 }
 
-struct Alert
-{
+struct Alert {
     QString title, message;
     QStringList buttons;
 };
 
-class ConvertWindow : public ::testing::Test
-{
+class ConvertWindow : public ::testing::Test {
 protected:
     void SetUp() override
     {
@@ -118,11 +116,11 @@ protected:
         };
         t.powerWarningMs = 400;
         ConvertWndCtl::setEndOfRunTargetsForTesting(t);
-        ConvertWndCtl::setAlertHandler([this](QWidget*, const QString& title, const QString& message,
-                                              const QStringList& buttons) {
-            alerts.push_back({title, message, buttons});
-            return alertAnswer;
-        });
+        ConvertWndCtl::setAlertHandler(
+            [this](QWidget*, const QString& title, const QString& message, const QStringList& buttons) {
+                alerts.push_back({ title, message, buttons });
+                return alertAnswer;
+            });
 
         mainWindow = std::make_unique<QWidget>();
         mainWindow->resize(700, 500);
@@ -142,7 +140,7 @@ protected:
             feeder.waitForFinished();
         }
         UserDefaults& d = UserDefaults::standardUserDefaults();
-        for (const QString& key : {AppVideoOutputFolderKey, AppAudioOutputFolderKey, AppMaxConvertNumKey})
+        for (const QString& key : { AppVideoOutputFolderKey, AppAudioOutputFolderKey, AppMaxConvertNumKey })
             d.removeObjectForKey(key);
         notifications.reset();
         login1.reset();
@@ -178,8 +176,8 @@ protected:
         EXPECT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
         feeder.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         feeder.start(TestMedia::ffmpegPath(),
-                     {"-nostdin", "-v", "error", "-re", "-f", "lavfi", "-i", "testsrc2=size=320x240:rate=25:duration=60",
-                      "-c:v", "mpeg2video", "-f", "mpegts", "-y", fifo});
+            { "-nostdin", "-v", "error", "-re", "-f", "lavfi", "-i", "testsrc2=size=320x240:rate=25:duration=60",
+                "-c:v", "mpeg2video", "-f", "mpegts", "-y", fifo });
         EXPECT_TRUE(feeder.waitForStarted());
         return fifo;
     }
@@ -189,7 +187,7 @@ protected:
     std::unique_ptr<DBusTest::PrivateBus> bus;
     std::unique_ptr<DBusTest::FakeNotifications> notifications;
     std::unique_ptr<DBusTest::FakeLogin1> login1;
-    QDBusConnection client{QString()};
+    QDBusConnection client { QString() };
     QStringList opened;
     std::vector<Alert> alerts;
     int alertAnswer = 0;
@@ -201,7 +199,7 @@ protected:
 TEST_F(ConvertWindow, JobsRunOneAtATimeInListOrderForEveryLimitBelowTwo)
 {
     const QString clip = TestMedia::videoWithAudio();
-    const QVariant limits[] = {1, 0, -3, QStringLiteral("many")};
+    const QVariant limits[] = { 1, 0, -3, QStringLiteral("many") };
     for (const QVariant& limit : limits) {
         SCOPED_TRACE(limit.toString().toStdString());
         UserDefaults::standardUserDefaults().setObject(limit, AppMaxConvertNumKey);
@@ -212,21 +210,23 @@ TEST_F(ConvertWindow, JobsRunOneAtATimeInListOrderForEveryLimitBelowTwo)
         EXPECT_EQ(ctl->queueConvertTask().maxConcurrentOperationCount(), 1);
         int maxActive = 0;
         bool inOrder = true;
-        ASSERT_TRUE(waitUntil([&] {
-            int active = 0;
-            bool waitingSeen = false;
-            for (const auto& m : items) {
-                const eumCvtState s = m->cvtState();
-                if (s == CvtStateConverting || s == CvtStatePaused || s == CvtStateSyncing)
-                    ++active;
-                if (s == CvtStateWaiting)
-                    waitingSeen = true;
-                else if (waitingSeen)
-                    inOrder = false;   // a later item started before an earlier one
-            }
-            maxActive = std::max(maxActive, active);
-            return !ctl->isRunning();
-        }, 120000));
+        ASSERT_TRUE(waitUntil(
+            [&] {
+                int active = 0;
+                bool waitingSeen = false;
+                for (const auto& m : items) {
+                    const eumCvtState s = m->cvtState();
+                    if (s == CvtStateConverting || s == CvtStatePaused || s == CvtStateSyncing)
+                        ++active;
+                    if (s == CvtStateWaiting)
+                        waitingSeen = true;
+                    else if (waitingSeen)
+                        inOrder = false; // a later item started before an earlier one
+                }
+                maxActive = std::max(maxActive, active);
+                return !ctl->isRunning();
+            },
+            120000));
         EXPECT_EQ(maxActive, 1);
         EXPECT_TRUE(inOrder);
         for (const auto& m : items)
@@ -242,11 +242,13 @@ TEST_F(ConvertWindow, PauseActsOnAConvertingRowOnlyAndCancellingAllEndsQuietly)
     UserDefaults::standardUserDefaults().setInteger(1, AppMaxConvertNumKey);
     auto running = videoItem(endlessSource(), 60, "endless");
     auto waiting = videoItem(TestMedia::videoWithAudio(), 2, "waiting");
-    start({running, waiting}, ConvertWndCtl::AfterSleep);
-    ASSERT_TRUE(waitUntil([&] {
-        auto job = ctl->operationWithMedia(running);
-        return job && job->toolProcessId() > 0 && running->dProgress.load() > 0;
-    }, 60000));
+    start({ running, waiting }, ConvertWndCtl::AfterSleep);
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            auto job = ctl->operationWithMedia(running);
+            return job && job->toolProcessId() > 0 && running->dProgress.load() > 0;
+        },
+        60000));
     const qint64 pid = ctl->operationWithMedia(running)->toolProcessId();
     EXPECT_TRUE(login1->inhibitorCount() == 1 && !login1->inhibitorReleased(0, 0)) << "held during the run";
 
@@ -285,7 +287,7 @@ TEST_F(ConvertWindow, PauseActsOnAConvertingRowOnlyAndCancellingAllEndsQuietly)
     EXPECT_FALSE(ctl->isVisible());
     EXPECT_EQ(running->cvtState(), CvtStateCanceled);
     EXPECT_EQ(waiting->cvtState(), CvtStateCanceled);
-    QTest::qWait(600);   // longer than the power warning
+    QTest::qWait(600); // longer than the power warning
     EXPECT_TRUE(summaries().isEmpty());
     EXPECT_TRUE(opened.isEmpty());
     EXPECT_EQ(ctl->powerWarning(), nullptr);
@@ -297,16 +299,15 @@ TEST_F(ConvertWindow, SummaryCountsCancelledAndFailedJobs)
 {
     UserDefaults::standardUserDefaults().setInteger(1, AppMaxConvertNumKey);
     const QString clip = TestMedia::videoWithAudio();
-    struct Case
-    {
+    struct Case {
         const char* what;
-        int cancelRow;    // -1: none
-        int failRow;      // -1: none
+        int cancelRow; // -1: none
+        int failRow; // -1: none
         QString summary;
     } cases[] = {
-        {"one of three cancelled", 2, -1, "All tasks finished, Except 1 tasks were canceled!"},
-        {"one of three failed", -1, 1, "All tasks finished, 1 tasks failed!"},
-        {"one of each", 2, 0, "All tasks finished, Except 1 tasks were canceled! 1 tasks failed!"},
+        { "one of three cancelled", 2, -1, "All tasks finished, Except 1 tasks were canceled!" },
+        { "one of three failed", -1, 1, "All tasks finished, 1 tasks failed!" },
+        { "one of each", 2, 0, "All tasks finished, Except 1 tasks were canceled! 1 tasks failed!" },
     };
     int posted = 0;
     for (const Case& c : cases) {
@@ -322,8 +323,9 @@ TEST_F(ConvertWindow, SummaryCountsCancelledAndFailedJobs)
         ASSERT_TRUE(runEnds());
         ASSERT_TRUE(notifications->waitForCalls("Notify", ++posted));
         EXPECT_EQ(summaries().constLast(), c.summary);
-        if (c.failRow >= 0)
+        if (c.failRow >= 0) {
             EXPECT_EQ(items[c.failRow]->cvtState(), CvtStateFailed);
+        }
         EXPECT_TRUE(ctl->aryMedias().isEmpty());
         EXPECT_EQ(ctl->tbView()->model()->rowCount(), 0);
     }
@@ -332,14 +334,13 @@ TEST_F(ConvertWindow, SummaryCountsCancelledAndFailedJobs)
 TEST_F(ConvertWindow, OutputFoldersOpenAudioFirst)
 {
     const QString clip = TestMedia::videoWithAudio();
-    struct Case
-    {
+    struct Case {
         const char* what;
         QList<std::shared_ptr<LSMedia>> items;
         QStringList folders;
     } cases[] = {
-        {"audio only", {audioItem("a1"), audioItem("a2")}, {audioDir}},
-        {"mixed", {videoItem(clip, 2, "v1"), audioItem("a3")}, {audioDir, videoDir}},
+        { "audio only", { audioItem("a1"), audioItem("a2") }, { audioDir } },
+        { "mixed", { videoItem(clip, 2, "v1"), audioItem("a3") }, { audioDir, videoDir } },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -363,23 +364,23 @@ TEST_F(ConvertWindow, TheStopButtonAndTheQuitCheckAskOnlyWhileJobsRemain)
     EXPECT_TRUE(alerts.empty());
 
     auto endless = videoItem(endlessSource(), 60, "endless");
-    start({endless});
+    start({ endless });
     ASSERT_TRUE(waitUntil([&] { return endless->cvtState() == CvtStateConverting; }, 60000));
 
-    alertAnswer = 1;   // "Cancel"
+    alertAnswer = 1; // "Cancel"
     EXPECT_FALSE(ConvertWndCtl::confirmQuitIfBusy(mainWindow.get()));
     QTest::mouseClick(ctl->stopButton(), Qt::LeftButton);
     ASSERT_EQ(alerts.size(), 2u);
     for (const Alert& a : alerts) {
         EXPECT_EQ(a.title, "Alert");
         EXPECT_EQ(a.message, "Some task is not completed! Sure to quit?");
-        EXPECT_EQ(a.buttons, QStringList({"OK", "Cancel"}));
+        EXPECT_EQ(a.buttons, QStringList({ "OK", "Cancel" }));
     }
     EXPECT_TRUE(ctl->isRunning());
     EXPECT_TRUE(ctl->isVisible());
     EXPECT_EQ(endless->cvtState(), CvtStateConverting);
 
-    alertAnswer = 0;   // "OK"
+    alertAnswer = 0; // "OK"
     EXPECT_TRUE(ConvertWndCtl::confirmQuitIfBusy(mainWindow.get()));
     QTest::mouseClick(ctl->stopButton(), Qt::LeftButton);
     EXPECT_EQ(alerts.size(), 4u);
@@ -390,7 +391,7 @@ TEST_F(ConvertWindow, TheStopButtonAndTheQuitCheckAskOnlyWhileJobsRemain)
 
     // A run whose jobs are all done closes without asking, before its timer notices.
     auto quick = videoItem(TestMedia::videoWithAudio(), 2, "quick");
-    start({quick});
+    start({ quick });
     for (int i = 0; i < 60000 && ctl->queueConvertTask().operationCount() > 0; ++i)
         QThread::msleep(2);
     ASSERT_EQ(ctl->queueConvertTask().operationCount(), 0);
@@ -406,21 +407,20 @@ TEST_F(ConvertWindow, TheStopButtonAndTheQuitCheckAskOnlyWhileJobsRemain)
 TEST_F(ConvertWindow, ThePowerRequestComesAfterTheWarningAndNotWhenCancelled)
 {
     const QString clip = TestMedia::videoWithAudio();
-    struct Case
-    {
+    struct Case {
         int tag;
         const char* member;
         bool cancel;
     } cases[] = {
-        {ConvertWndCtl::AfterSleep, "Suspend", false},
-        {ConvertWndCtl::AfterShutDown, "PowerOff", false},
-        {ConvertWndCtl::AfterSleep, "Suspend", true},
-        {ConvertWndCtl::AfterShutDown, "PowerOff", true},
+        { ConvertWndCtl::AfterSleep, "Suspend", false },
+        { ConvertWndCtl::AfterShutDown, "PowerOff", false },
+        { ConvertWndCtl::AfterSleep, "Suspend", true },
+        { ConvertWndCtl::AfterShutDown, "PowerOff", true },
     };
     size_t expectedSuspend = 0, expectedPowerOff = 0, inhibitors = 0;
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.member) + (c.cancel ? " cancelled" : ""));
-        start({videoItem(clip, 2, "power")}, c.tag);
+        start({ videoItem(clip, 2, "power") }, c.tag);
         ++inhibitors;
         ASSERT_EQ(login1->inhibitorCount(), int(inhibitors));
         EXPECT_FALSE(login1->inhibitorReleased(int(inhibitors) - 1, 0)) << "held while the job runs";
@@ -435,8 +435,8 @@ TEST_F(ConvertWindow, ThePowerRequestComesAfterTheWarningAndNotWhenCancelled)
             QTest::qWait(800);
         } else {
             (c.tag == ConvertWndCtl::AfterSleep ? expectedSuspend : expectedPowerOff)++;
-            EXPECT_TRUE(login1->waitForCalls(c.member, c.tag == ConvertWndCtl::AfterSleep ? expectedSuspend
-                                                                                          : expectedPowerOff));
+            EXPECT_TRUE(login1->waitForCalls(
+                c.member, c.tag == ConvertWndCtl::AfterSleep ? expectedSuspend : expectedPowerOff));
             EXPECT_TRUE(waitUntil([&] { return ctl->powerWarning() == nullptr; }));
         }
         EXPECT_EQ(login1->calls("Suspend").size(), expectedSuspend);
@@ -448,8 +448,9 @@ TEST_F(ConvertWindow, ThePowerRequestComesAfterTheWarningAndNotWhenCancelled)
 TEST_F(ConvertWindow, FiftyClipsAtFourAllFinish)
 {
     UserDefaults::standardUserDefaults().setInteger(4, AppMaxConvertNumKey);
-    const QString clip = TestMedia::make("queue-short.mp4", {"-f", "lavfi", "-i", "testsrc2=size=160x120:rate=25:duration=0.5",
-                                                             "-c:v", "libx264", "-preset", "ultrafast", "-pix_fmt", "yuv420p"});
+    const QString clip = TestMedia::make("queue-short.mp4",
+        { "-f", "lavfi", "-i", "testsrc2=size=160x120:rate=25:duration=0.5", "-c:v", "libx264", "-preset", "ultrafast",
+            "-pix_fmt", "yuv420p" });
     ASSERT_FALSE(clip.isEmpty());
     QList<std::shared_ptr<LSMedia>> items;
     for (int i = 0; i < 50; ++i) {
@@ -462,19 +463,21 @@ TEST_F(ConvertWindow, FiftyClipsAtFourAllFinish)
     start(items);
     EXPECT_EQ(ctl->queueConvertTask().maxConcurrentOperationCount(), 4);
     int maxActive = 0;
-    ASSERT_TRUE(waitUntil([&] {
-        int active = 0;
-        for (const auto& m : items)
-            active += m->cvtState() == CvtStateConverting;
-        maxActive = std::max(maxActive, active);
-        return !ctl->isRunning();
-    }, 240000));
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            int active = 0;
+            for (const auto& m : items)
+                active += m->cvtState() == CvtStateConverting;
+            maxActive = std::max(maxActive, active);
+            return !ctl->isRunning();
+        },
+        240000));
     EXPECT_LE(maxActive, 4);
     for (const auto& m : items)
         EXPECT_EQ(m->cvtState(), CvtStateFinished);
     EXPECT_EQ(ctl->queueConvertTask().operationCount(), 0);
     EXPECT_EQ(QDir(videoDir).entryList(QDir::Files).size(), 50);
-    EXPECT_EQ(summaries(), QStringList{"All tasks finished"});
+    EXPECT_EQ(summaries(), QStringList { "All tasks finished" });
 }
 
 TEST_F(ConvertWindow, TheTimeLeftLeavesOutTheTimeARowSpentPaused)
@@ -490,12 +493,14 @@ TEST_F(ConvertWindow, TheTimeLeftLeavesOutTheTimeARowSpentPaused)
     ZKUtils::setFFMpegPathOverride(tool);
 
     auto item = videoItem("/in/steady.mp4", 1000, "steady");
-    start({item});
+    start({ item });
     ZKConvertItemCell* row = ctl->rowView(0);
-    ASSERT_TRUE(waitUntil([&] {
-        auto job = ctl->operationWithMedia(item);
-        return job && job->hasTimeLeftEstimate() && item->dProgress.load() > 2.0f;
-    }, 60000));
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            auto job = ctl->operationWithMedia(item);
+            return job && job->hasTimeLeftEstimate() && item->dProgress.load() > 2.0f;
+        },
+        60000));
     const double before = item->dLeftTime.load();
     ctl->refreshTimeFired();
     EXPECT_EQ(row->_lblSubTitle->text(), "Converting - " + GlobalFun::getEstimateStrBySecond(item->dLeftTime.load()));
@@ -524,7 +529,7 @@ TEST_F(ConvertWindow, TheTimeLeftLeavesOutTheTimeARowSpentPaused)
 TEST_F(ConvertWindow, TheRefreshRedrawsOnlyTheVisibleRows)
 {
     UserDefaults::standardUserDefaults().setInteger(1, AppMaxConvertNumKey);
-    QList<std::shared_ptr<LSMedia>> items{videoItem(endlessSource(), 60, "endless")};
+    QList<std::shared_ptr<LSMedia>> items { videoItem(endlessSource(), 60, "endless") };
     for (int i = 1; i < 12; ++i)
         items << videoItem(TestMedia::videoWithAudio(), 2, QStringLiteral("row%1").arg(i));
     start(items);
@@ -604,19 +609,18 @@ TEST(ConvertPrgCellTracking, ButtonsTrackThePointerExceptWhenCanceled)
 
 TEST(ConvertRowTexts, StateTextsAndPercentage)
 {
-    const struct
-    {
+    const struct {
         int state;
         const char* text;
     } cases[] = {
-        {CvtStateWaiting, "Waiting"},
-        {CvtStateConverting, "Converting - 2 minites 30 seconds remaining"},
-        {CvtStateSyncing, "Syncing to iTunes"},
-        {CvtStatePaused, "Paused"},
-        {CvtStateCanceled, "Canceled"},
-        {CvtStateFinished, "Finished"},
-        {CvtStateFailed, "Failed"},
-        {9, "------"},
+        { CvtStateWaiting, "Waiting" },
+        { CvtStateConverting, "Converting - 2 minites 30 seconds remaining" },
+        { CvtStateSyncing, "Syncing to iTunes" },
+        { CvtStatePaused, "Paused" },
+        { CvtStateCanceled, "Canceled" },
+        { CvtStateFinished, "Finished" },
+        { CvtStateFailed, "Failed" },
+        { 9, "------" },
     };
     for (const auto& c : cases)
         EXPECT_EQ(ConvertPrgCell::stateText(c.state, "2 minites 30 seconds remaining"), c.text);
@@ -624,4 +628,4 @@ TEST(ConvertRowTexts, StateTextsAndPercentage)
     EXPECT_EQ(ConvertPrgCell::percentText(100), "100.0%");
 }
 
-}  // namespace
+} // namespace

@@ -11,6 +11,7 @@
 #include "Views/ZKConvertItemCell.h"
 
 #include <QComboBox>
+#include <QDeadlineTimer>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -68,7 +69,7 @@ bool confirmUnfinished(QWidget* parent)
 {
     const QString title = ConvertWndCtl::tr("Alert");
     const QString message = ConvertWndCtl::tr("Some task is not completed! Sure to quit?");
-    return alertHandler()(parent, title, message, {ConvertWndCtl::tr("OK"), ConvertWndCtl::tr("Cancel")}) == 0;
+    return alertHandler()(parent, title, message, { ConvertWndCtl::tr("OK"), ConvertWndCtl::tr("Cancel") }) == 0;
 }
 
 bool openFolder(const QString& folder)
@@ -78,7 +79,7 @@ bool openFolder(const QString& folder)
     return Workspace::sharedWorkspace().openFolder(folder);
 }
 
-}  // namespace
+} // namespace
 
 ConvertWndCtl::ConvertWndCtl(QWidget* parentWindow)
     : QDialog(parentWindow)
@@ -136,7 +137,7 @@ void ConvertWndCtl::awakeFromNib()
     resize(560, 420);
 
     m_model = new QStandardItemModel(0, 1, this);
-    m_model->setHorizontalHeaderLabels({tr("Progress")});
+    m_model->setHorizontalHeaderLabels({ tr("Progress") });
     m_tbView = new QTableView(this);
     m_tbView->setModel(m_model);
     m_tbView->setSelectionMode(QAbstractItemView::NoSelection);
@@ -171,10 +172,10 @@ void ConvertWndCtl::awakeFromNib()
     layout->addLayout(bottom);
 
     NotificationCenter& center = NotificationCenter::defaultCenter();
-    center.addObserver(LSConvertDidTogglePausePlayNotification, this,
-                       [this](const Notification& n) { convertDidTogglePausePlay(n); });
-    center.addObserver(LSConvertDidClickCancelNotification, this,
-                       [this](const Notification& n) { convertDidClickCancel(n); });
+    center.addObserver(
+        LSConvertDidTogglePausePlayNotification, this, [this](const Notification& n) { convertDidTogglePausePlay(n); });
+    center.addObserver(
+        LSConvertDidClickCancelNotification, this, [this](const Notification& n) { convertDidClickCancel(n); });
 }
 
 void ConvertWndCtl::reloadData()
@@ -333,7 +334,7 @@ void ConvertWndCtl::refreshVisibleRows()
     int first = m_tbView->rowAt(0);
     int last = m_tbView->rowAt(viewportHeight - 1);
     if (first < 0)
-        return;   // nothing visible
+        return; // nothing visible
     if (last < 0)
         last = rows - 1;
     for (int row = first; row <= last; ++row)
@@ -375,8 +376,8 @@ void ConvertWndCtl::runEnded()
         clearAllTasks();
         return;
     }
-    const int failed = int(std::count_if(m_aryMedias.cbegin(), m_aryMedias.cend(),
-                                         [](const auto& m) { return m->cvtState() == CvtStateFailed; }));
+    const int failed = int(std::count_if(
+        m_aryMedias.cbegin(), m_aryMedias.cend(), [](const auto& m) { return m->cvtState() == CvtStateFailed; }));
     const int canceled = m_iCanceled;
     clearAllTasks();
 
@@ -402,12 +403,21 @@ void ConvertWndCtl::warnBeforePowerRequest(int tag)
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setIcon(QMessageBox::Warning);
     box->setWindowTitle(tr("Alert"));
-    const int seconds = (warningMs + 999) / 1000;
-    box->setText(tag == AfterSleep ? tr("The conversion is over. The computer will sleep in %n seconds.", nullptr, seconds)
-                                   : tr("The conversion is over. The computer will shut down in %n seconds.", nullptr,
-                                        seconds));
+    auto warningText = [tag](int seconds) {
+        return tag == AfterSleep
+            ? tr("The conversion is over. The computer will sleep in %n seconds.", nullptr, seconds)
+            : tr("The conversion is over. The computer will shut down in %n seconds.", nullptr, seconds);
+    };
+    box->setText(warningText((warningMs + 999) / 1000));
     box->setStandardButtons(QMessageBox::Cancel);
     m_powerWarning = box;
+    // The seconds left count down in the warning; the countdown goes with the box.
+    auto* countdown = new QTimer(box);
+    countdown->setInterval(1000);
+    auto deadline = std::make_shared<QDeadlineTimer>(warningMs);
+    connect(countdown, &QTimer::timeout, box,
+        [box, deadline, warningText] { box->setText(warningText(int((deadline->remainingTime() + 999) / 1000))); });
+    countdown->start();
 
     delete m_powerTimer;
     m_powerTimer = new QTimer(this);

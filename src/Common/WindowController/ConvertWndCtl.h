@@ -28,8 +28,7 @@ struct Notification;
 // (summary notification, output folders, sleep or power-off). Shown as a
 // window-modal sheet over the main window; everything here runs on the
 // interface thread.
-class ConvertWndCtl : public QDialog
-{
+class ConvertWndCtl : public QDialog {
     Q_OBJECT
 
 public:
@@ -82,18 +81,17 @@ public:
     static QString summaryText(int canceled, int failed);
 
     // Modal alerts: returns the index of the button chosen (0 is the default).
-    using AlertHandler = std::function<int(QWidget* parent, const QString& title, const QString& message,
-                                           const QStringList& buttons)>;
+    using AlertHandler
+        = std::function<int(QWidget* parent, const QString& title, const QString& message, const QStringList& buttons)>;
     // Tests answer the alerts here; an empty handler restores the message box.
     static void setAlertHandler(AlertHandler handler);
 
     // Where the end of a run goes; tests put fakes in place. Unset members
     // mean the session bus, the system bus, the workspace's folder opener
     // and a 30-second warning.
-    struct EndOfRunTargets
-    {
-        std::optional<QDBusConnection> sessionBus;   // notifications
-        std::optional<QDBusConnection> systemBus;    // login manager: sleep, power-off, inhibitor
+    struct EndOfRunTargets {
+        std::optional<QDBusConnection> sessionBus; // notifications
+        std::optional<QDBusConnection> systemBus; // login manager: sleep, power-off, inhibitor
         std::function<bool(const QString& folder)> openFolder;
         int powerWarningMs = 30000;
     };
