@@ -229,3 +229,34 @@ TEST(OnlineWindowsShots, GrabWhenAsked)
     QTest::qWait(50);
     EXPECT_TRUE(about.window()->grab().save(QDir(folder).filePath("about.png")));
 }
+
+TEST(SliderView, AnimatedPushEndsOnTheNextSlideAlone)
+{
+    HIMSliderView view;
+    view.resize(200, 100);
+    view.setTransitionStyle(HIMSliderView::TransitionPushLeft);
+    for (int i = 0; i < 3; ++i)
+        view.addSlide(new QLabel(QString::number(i)));
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    view.showNext();
+    EXPECT_EQ(view.currentIndex(), 1);
+    // While the transition runs both slides are on screen; afterwards only the new one.
+    EXPECT_TRUE(view.slides().at(0)->isVisible());
+    EXPECT_TRUE(view.slides().at(1)->isVisible());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !view.slides().at(0)->isVisible(); }, 10000));
+    EXPECT_EQ(view.slides().at(1)->pos(), QPoint(0, 0));
+    EXPECT_FALSE(view.slides().at(2)->isVisible());
+
+    // Removing the shown slide keeps a valid index; out-of-range requests are ignored.
+    QWidget* shown = view.slides().at(1);
+    view.removeSlide(shown);
+    delete shown;
+    EXPECT_EQ(view.slides().size(), 2);
+    EXPECT_GE(view.currentIndex(), 0);
+    EXPECT_LT(view.currentIndex(), 2);
+    const qint64 before = view.currentIndex();
+    view.showSlideAtIndex(-1);
+    view.showSlideAtIndex(7);
+    EXPECT_EQ(view.currentIndex(), before);
+}
