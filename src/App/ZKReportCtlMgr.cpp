@@ -26,7 +26,7 @@ namespace {
 int g_crashFolderFd = -1;
 char g_header[256];
 size_t g_headerLength = 0;
-constexpr int kCrashSignals[] = {SIGSEGV, SIGABRT, SIGBUS, SIGFPE, SIGILL};
+constexpr int kCrashSignals[] = { SIGSEGV, SIGABRT, SIGBUS, SIGFPE, SIGILL };
 constexpr size_t kAltStackSize = 64 * 1024;
 volatile sig_atomic_t g_inHandler = 0;
 
@@ -67,12 +67,18 @@ void writeAll(int fd, const char* data, size_t length)
 const char* signalName(int signal)
 {
     switch (signal) {
-    case SIGSEGV: return "SIGSEGV";
-    case SIGABRT: return "SIGABRT";
-    case SIGBUS: return "SIGBUS";
-    case SIGFPE: return "SIGFPE";
-    case SIGILL: return "SIGILL";
-    default: return "signal";
+    case SIGSEGV:
+        return "SIGSEGV";
+    case SIGABRT:
+        return "SIGABRT";
+    case SIGBUS:
+        return "SIGBUS";
+    case SIGFPE:
+        return "SIGFPE";
+    case SIGILL:
+        return "SIGILL";
+    default:
+        return "signal";
     }
 }
 
@@ -111,14 +117,14 @@ void crashHandler(int signal)
         }
     }
     // Let the signal end the process as it would have without us.
-    struct sigaction standard {};
+    struct sigaction standard { };
     standard.sa_handler = SIG_DFL;
     sigemptyset(&standard.sa_mask);
     ::sigaction(signal, &standard, nullptr);
     ::raise(signal);
 }
 
-}  // namespace
+} // namespace
 
 bool ZKReportCtlMgr::installCrashHandler(const QString& folder)
 {
@@ -154,7 +160,7 @@ bool ZKReportCtlMgr::installCrashHandler(const QString& folder)
         ::sigaltstack(&stack, nullptr);
     }
 
-    struct sigaction action {};
+    struct sigaction action { };
     action.sa_handler = crashHandler;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_ONSTACK;

@@ -34,7 +34,7 @@ public:
     // Opens the contact page in the default browser.
     void showFeedBackWindow();
     // Nothing to send: events are kept locally.
-    void submitEvents() {}
+    void submitEvents() { }
 
     // Whether the user allowed sending (never true unless they opted in).
     static bool sendingAllowed();

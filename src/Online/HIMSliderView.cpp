@@ -11,7 +11,7 @@ namespace {
 constexpr int kTransitionMs = 600;
 constexpr int kDotSize = 8;
 constexpr int kDotGap = 8;
-}  // namespace
+} // namespace
 
 // Page dots over the slides; clicks go through to the carousel.
 class HIMSliderView::Dots : public QWidget {
@@ -192,7 +192,7 @@ void HIMSliderView::showSlideAtIndex(qint64 index, bool animated)
         auto* out = new QPropertyAnimation(from, "pos", group);
         out->setStartValue(QPoint(0, 0));
         out->setEndValue(-step);
-        for (QPropertyAnimation* a : {in, out}) {
+        for (QPropertyAnimation* a : { in, out }) {
             a->setDuration(kTransitionMs);
             a->setEasingCurve(QEasingCurve::InOutCubic);
             group->addAnimation(a);

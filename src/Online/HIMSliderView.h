@@ -13,8 +13,8 @@ class QAbstractAnimation;
 class HIMSliderViewDelegate {
 public:
     virtual ~HIMSliderViewDelegate() = default;
-    virtual void HIMSliderViewDidClickIndex(HIMSliderView* sliderView, qint64 index) {}
-    virtual void HIMSliderViewShowIndex(HIMSliderView* sliderView, qint64 index) {}
+    virtual void HIMSliderViewDidClickIndex(HIMSliderView* sliderView, qint64 index) { }
+    virtual void HIMSliderViewShowIndex(HIMSliderView* sliderView, qint64 index) { }
 };
 
 // A slide carousel: one child widget per slide, filling the view, with
@@ -25,9 +25,9 @@ class HIMSliderView : public QWidget {
 
 public:
     enum TransitionStyle {
-        TransitionNone = 0,     // the next slide replaces the shown one at once
-        TransitionFade = 1,     // the next slide fades in over the shown one
-        TransitionPushUp = 2,   // the next slide pushes the shown one up
+        TransitionNone = 0, // the next slide replaces the shown one at once
+        TransitionFade = 1, // the next slide fades in over the shown one
+        TransitionPushUp = 2, // the next slide pushes the shown one up
         TransitionPushLeft = 3, // the next slide pushes the shown one to the left
     };
 

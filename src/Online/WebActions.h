@@ -7,11 +7,11 @@
 // opened. Interface thread only.
 class WebActions {
 public:
-    static QUrl homePageURL();      // https://trelvio.io/
-    static QUrl aboutPageURL();     // the about window's website link
-    static QUrl contactPageURL();   // feedback
-    static QUrl ratingPageURL();    // the application's page in the software centre
-    static QUrl storeListingURL();  // every product of ours
+    static QUrl homePageURL(); // https://trelvio.io/
+    static QUrl aboutPageURL(); // the about window's website link
+    static QUrl contactPageURL(); // feedback
+    static QUrl ratingPageURL(); // the application's page in the software centre
+    static QUrl storeListingURL(); // every product of ours
     static QUrl productPageURL(const QString& slug);
 
     // Help menu: the home page.

@@ -89,8 +89,7 @@ void ZKAboutWndCtl::updateLink()
         return;
     const QString shown = m_websiteURL.toString(QUrl::RemoveScheme | QUrl::StripTrailingSlash).mid(2);
     m_lblWebsite->setText(QStringLiteral("<a href=\"%1\">%2</a>")
-                              .arg(m_websiteURL.toString(QUrl::FullyEncoded).toHtmlEscaped(),
-                                   shown.toHtmlEscaped()));
+                              .arg(m_websiteURL.toString(QUrl::FullyEncoded).toHtmlEscaped(), shown.toHtmlEscaped()));
 }
 
 void ZKAboutWndCtl::websiteClicked()

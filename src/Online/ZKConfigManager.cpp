@@ -25,7 +25,7 @@ const QString kConfigPath = QStringLiteral("/common_task/getconfig.php");
 std::optional<QJsonObject> jsonObjectIn(const QString& text)
 {
     auto parse = [](const QString& candidate) -> std::optional<QJsonObject> {
-        QJsonParseError error{};
+        QJsonParseError error {};
         const QJsonDocument document = QJsonDocument::fromJson(candidate.toUtf8(), &error);
         if (error.error != QJsonParseError::NoError || !document.isObject())
             return std::nullopt;
@@ -40,7 +40,7 @@ std::optional<QJsonObject> jsonObjectIn(const QString& text)
     return parse(text.mid(first, last - first + 1));
 }
 
-}  // namespace
+} // namespace
 
 ZKConfigManager& ZKConfigManager::sharedInstance()
 {
@@ -94,8 +94,8 @@ QUrl ZKConfigManager::configURL() const
     // "=" or spaces cannot change the query.
     const QString query = QStringLiteral("appver=%1&appid=%2&sysver=%3&appstore=%4")
                               .arg(GlobalFun::encodedURLParameterString(GlobalFun::getAppVersion()),
-                                   GlobalFun::encodedURLParameterString(GlobalFun::bundleID()),
-                                   GlobalFun::encodedURLParameterString(GlobalFun::getSystemVersionString()))
+                                  GlobalFun::encodedURLParameterString(GlobalFun::bundleID()),
+                                  GlobalFun::encodedURLParameterString(GlobalFun::getSystemVersionString()))
                               .arg(0);
     QUrl url(base + kConfigPath);
     url.setQuery(query, QUrl::StrictMode);
@@ -125,11 +125,10 @@ void ZKConfigManager::doGetOnlineConfig()
 
 QString ZKConfigManager::strippedOfMarkup(const QString& html)
 {
-    static const QRegularExpression comments(QStringLiteral("<!--.*?-->"),
-                                             QRegularExpression::DotMatchesEverythingOption);
+    static const QRegularExpression comments(
+        QStringLiteral("<!--.*?-->"), QRegularExpression::DotMatchesEverythingOption);
     static const QRegularExpression hidden(QStringLiteral("<(script|style|head)\\b[^>]*>.*?</\\1\\s*>"),
-                                           QRegularExpression::DotMatchesEverythingOption
-                                               | QRegularExpression::CaseInsensitiveOption);
+        QRegularExpression::DotMatchesEverythingOption | QRegularExpression::CaseInsensitiveOption);
     static const QRegularExpression tags(QStringLiteral("<[^>]*>"));
     static const QRegularExpression numeric(QStringLiteral("&#(x?)([0-9A-Fa-f]+);"));
 
@@ -178,7 +177,8 @@ void ZKConfigManager::parseResponseData(const QByteArray& data)
         else if (member.isDouble())
             value = member.toDouble() != 0;
         else if (member.isString())
-            value = member.toString().toInt() != 0 || member.toString().compare(QLatin1String("true"), Qt::CaseInsensitive) == 0;
+            value = member.toString().toInt() != 0
+                || member.toString().compare(QLatin1String("true"), Qt::CaseInsensitive) == 0;
     }
     setExperimental(value);
 }

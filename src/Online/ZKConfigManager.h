@@ -24,8 +24,8 @@ class UserDefaults;
 // used. The request goes to <base>/common_task/getconfig.php.
 inline constexpr const char* kDefaultConfigServerURL = "http://config.trelvio.io";
 inline const QString ZKConfigServerURLKey = QStringLiteral("ZKConfigServerURLKey");
-inline const QString ZKExperimentalConfigDidChangeNotificatin =
-    QStringLiteral("ZKExperimentalConfigDidChangeNotificatin");
+inline const QString ZKExperimentalConfigDidChangeNotificatin
+    = QStringLiteral("ZKExperimentalConfigDidChangeNotificatin");
 
 class ZKConfigManager : public QObject {
     Q_OBJECT

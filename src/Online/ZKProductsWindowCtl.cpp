@@ -27,7 +27,7 @@ QPixmap screenshotNamed(const QString& name)
         return {};
     if (name.startsWith(QLatin1String(":/")))
         return QPixmap(name);
-    for (const char* suffix : {".jpg", ".png", ".svg", ""}) {
+    for (const char* suffix : { ".jpg", ".png", ".svg", "" }) {
         const QString path = QStringLiteral(":/products/") + name + QLatin1String(suffix);
         if (QFile::exists(path))
             return QPixmap(path);
@@ -35,7 +35,7 @@ QPixmap screenshotNamed(const QString& name)
     return {};
 }
 
-}  // namespace
+} // namespace
 
 // The window tells its controller when it closes, whichever way it was closed.
 class ZKProductsWindowCtl::Window : public QDialog {
@@ -137,7 +137,7 @@ void ZKProductsWindowCtl::buildWindow()
     auto* btnSite = new QPushButton(tr("Website"), bottom);
     auto* btnClose = new QPushButton(tr("Close"), bottom);
     m_btnMoreApp = new QPushButton(tr("More Apps"), bottom);
-    for (QPushButton* button : {btnSite, btnClose, m_btnMoreApp}) {
+    for (QPushButton* button : { btnSite, btnClose, m_btnMoreApp }) {
         button->setAutoDefault(false);
         buttons->addWidget(button);
     }

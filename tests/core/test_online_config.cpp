@@ -37,9 +37,8 @@ public:
                         return;
                     const QList<QByteArray> requestLine = buffer->left(buffer->indexOf("\r\n")).split(' ');
                     targets << (requestLine.size() > 1 ? QString::fromLatin1(requestLine[1]) : QString());
-                    QByteArray answer = "HTTP/1.1 200 OK\r\nContent-Type: " + contentType
-                                        + "\r\nContent-Length: " + QByteArray::number(body.size())
-                                        + "\r\nConnection: close\r\n\r\n" + body;
+                    QByteArray answer = "HTTP/1.1 200 OK\r\nContent-Type: " + contentType + "\r\nContent-Length: "
+                        + QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
                     socket->write(answer);
                     socket->disconnectFromHost();
                 });
@@ -62,8 +61,8 @@ protected:
         defaults = std::make_unique<UserDefaults>(dir.filePath(QStringLiteral("settings.conf")));
         manager = std::make_unique<ZKConfigManager>(defaults.get());
         manager->setClock([this] { return clock; });
-        NotificationCenter::defaultCenter().addObserver(ZKExperimentalConfigDidChangeNotificatin, &context,
-                                                        [this](const Notification&) { ++announcements; });
+        NotificationCenter::defaultCenter().addObserver(
+            ZKExperimentalConfigDidChangeNotificatin, &context, [this](const Notification&) { ++announcements; });
     }
 
     // Runs one getOnlineConfig and waits for its request to end.
@@ -71,7 +70,7 @@ protected:
     {
         QEventLoop loop;
         QObject::connect(manager.get(), &ZKConfigManager::requestFinished, &loop, &QEventLoop::quit);
-        QTimer::singleShot(20000, &loop, &QEventLoop::quit);   // a hung request fails the test, not the run
+        QTimer::singleShot(20000, &loop, &QEventLoop::quit); // a hung request fails the test, not the run
         if (!manager->getOnlineConfig())
             return false;
         loop.exec();
@@ -86,7 +85,7 @@ protected:
     int announcements = 0;
 };
 
-}  // namespace
+} // namespace
 
 TEST_F(OnlineConfigTest, RequestCarriesPathAndQuery)
 {
@@ -108,7 +107,7 @@ TEST_F(OnlineConfigTest, RequestCarriesPathAndQuery)
 TEST_F(OnlineConfigTest, DefaultServerWhenNoneIsSet)
 {
     EXPECT_EQ(manager->configURL().toString(QUrl::RemoveQuery),
-              QString::fromLatin1(kDefaultConfigServerURL) + "/common_task/getconfig.php");
+        QString::fromLatin1(kDefaultConfigServerURL) + "/common_task/getconfig.php");
 }
 
 TEST_F(OnlineConfigTest, AnswersStoreTheSwitch)
@@ -120,16 +119,16 @@ TEST_F(OnlineConfigTest, AnswersStoreTheSwitch)
         int announced;
     };
     const Case cases[] = {
-        {R"({"ExperimentalKey": false})", "application/json", false, 1},
-        {R"({"ExperimentalKey": true})", "application/json", true, 0},
-        {R"({})", "application/json", true, 0},
-        {R"({"ExperimentalKey": 0})", "application/json", false, 1},
-        {"not json at all", "text/plain", true, 0},
-        {R"(<html><head><title>cfg</title></head><body><p>{"ExperimentalKey":false}</p></body></html>)",
-         "text/html", false, 1},
-        {R"(<html><body><h1>Config</h1><p>{&quot;ExperimentalKey&quot;: false}</p></body></html>)",
-         "text/html", false, 1},
-        {R"(<p>{"ExperimentalKey": true}</p>)", "text/html", true, 0},
+        { R"({"ExperimentalKey": false})", "application/json", false, 1 },
+        { R"({"ExperimentalKey": true})", "application/json", true, 0 },
+        { R"({})", "application/json", true, 0 },
+        { R"({"ExperimentalKey": 0})", "application/json", false, 1 },
+        { "not json at all", "text/plain", true, 0 },
+        { R"(<html><head><title>cfg</title></head><body><p>{"ExperimentalKey":false}</p></body></html>)", "text/html",
+            false, 1 },
+        { R"(<html><body><h1>Config</h1><p>{&quot;ExperimentalKey&quot;: false}</p></body></html>)", "text/html", false,
+            1 },
+        { R"(<p>{"ExperimentalKey": true}</p>)", "text/html", true, 0 },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.body);
@@ -200,5 +199,5 @@ TEST(OnlineConfigMarkup, StripperKeepsTheJsonText)
 {
     EXPECT_EQ(ZKConfigManager::strippedOfMarkup(
                   "<!-- x --><html><style>p{}</style><p>{&quot;a&quot;:&#49;, &#x22;b&#x22;:&lt;&amp;&gt;}</p></html>"),
-              QStringLiteral("{\"a\":1, \"b\":<&>}"));
+        QStringLiteral("{\"a\":1, \"b\":<&>}"));
 }

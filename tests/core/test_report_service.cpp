@@ -26,7 +26,7 @@ void crashNow()
     volatile int* nowhere = nullptr;
     *nowhere = 1;
 }
-}  // namespace
+} // namespace
 
 // Runs only inside the child process started by CrashLeavesAReport.
 TEST(ReportServiceCrashChild, Crashes)
@@ -50,12 +50,12 @@ TEST(ReportService, CrashLeavesAReportWithABacktrace)
     environment.insert(QStringLiteral("ASAN_OPTIONS"), QStringLiteral("handle_segv=0:allow_user_segv_handler=1"));
     child.setProcessEnvironment(environment);
     child.setProcessChannelMode(QProcess::MergedChannels);
-    child.start(QCoreApplication::applicationFilePath(),
-                {QStringLiteral("--gtest_filter=ReportServiceCrashChild.Crashes")});
+    child.start(
+        QCoreApplication::applicationFilePath(), { QStringLiteral("--gtest_filter=ReportServiceCrashChild.Crashes") });
     ASSERT_TRUE(child.waitForFinished(60000));
     EXPECT_EQ(child.exitStatus(), QProcess::CrashExit) << child.readAll().toStdString();
 
-    const QStringList reports = QDir(folder).entryList({QStringLiteral("crash-*-*.txt")}, QDir::Files);
+    const QStringList reports = QDir(folder).entryList({ QStringLiteral("crash-*-*.txt") }, QDir::Files);
     ASSERT_EQ(reports.size(), 1);
     QFile report(QDir(folder).filePath(reports.first()));
     ASSERT_TRUE(report.open(QIODevice::ReadOnly));
@@ -80,7 +80,7 @@ TEST(ReportService, EventsAreJsonLinesKeptLocally)
     for (int t = 0; t < 4; ++t)
         threads.emplace_back([&mgr, t] {
             for (int i = 0; i < 25; ++i)
-                mgr.reportEventID(QStringLiteral("convert"), {{"thread", t}, {"format", "mp4"}});
+                mgr.reportEventID(QStringLiteral("convert"), { { "thread", t }, { "format", "mp4" } });
         });
     for (std::thread& thread : threads)
         thread.join();

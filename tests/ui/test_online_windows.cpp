@@ -56,7 +56,7 @@ protected:
     std::unique_ptr<UserDefaults> defaults;
 };
 
-}  // namespace
+} // namespace
 
 TEST_F(ProductsWindowTest, ShowAtLaunchFollowsTheCheckBox)
 {
@@ -65,7 +65,7 @@ TEST_F(ProductsWindowTest, ShowAtLaunchFollowsTheCheckBox)
         ZKProductsWindowCtl ctl(defaults.get());
         ASSERT_TRUE(ctl.window());
         EXPECT_TRUE(ctl.btnShowState()->isChecked());
-        ctl.btnShowState()->click();   // the user unticks the box
+        ctl.btnShowState()->click(); // the user unticks the box
     }
     // Written out at once: a fresh store on the same file (the next launch) sees it.
     UserDefaults nextLaunch(defaults->filePath());
@@ -124,9 +124,9 @@ TEST_F(ProductsWindowTest, TopLevelObjectLoadsNoProducts)
         QByteArray contents;
     };
     const Case unchanged[] = {
-        {"object.json", R"({"name": "x", "screenshot": "y", "appstorelink": "https://example.invalid/"})"},
-        {"broken.json", "[{\"name\": "},
-        {"missing.json", QByteArray()},
+        { "object.json", R"({"name": "x", "screenshot": "y", "appstorelink": "https://example.invalid/"})" },
+        { "broken.json", "[{\"name\": " },
+        { "missing.json", QByteArray() },
     };
     for (const Case& c : unchanged) {
         SCOPED_TRACE(c.file);
@@ -159,7 +159,7 @@ TEST_F(ProductsWindowTest, ClicksOpenTheProductPageOnlyForRealIndexes)
     ASSERT_TRUE(ctl.window());
     const QJsonArray products = ctl.products();
     const qint64 count = products.size();
-    for (qint64 index : {qint64(-1), count, count + 5, std::numeric_limits<qint64>::min()}) {
+    for (qint64 index : { qint64(-1), count, count + 5, std::numeric_limits<qint64>::min() }) {
         ctl.HIMSliderViewDidClickIndex(ctl.sliderView(), index);
         ctl.HIMSliderViewShowIndex(ctl.sliderView(), index);
     }
@@ -204,8 +204,8 @@ TEST(WebActions, EachActionOpensItsPage)
     EXPECT_TRUE(WebActions::websiteDown());
     EXPECT_TRUE(WebActions::feedbackDown());
     EXPECT_TRUE(WebActions::rateDown());
-    const QList<QUrl> expected = {WebActions::homePageURL(), WebActions::homePageURL(),
-                                  WebActions::contactPageURL(), WebActions::ratingPageURL()};
+    const QList<QUrl> expected = { WebActions::homePageURL(), WebActions::homePageURL(), WebActions::contactPageURL(),
+        WebActions::ratingPageURL() };
     EXPECT_EQ(opened.urls, expected);
     for (const QUrl& url : opened.urls)
         EXPECT_TRUE(url.isValid());
