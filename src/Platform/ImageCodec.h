@@ -21,7 +21,7 @@ public:
     // Empty for pictures larger than 65535 pixels in either direction.
     static QByteArray encodeGIF(const QImage& image);
 
-    // A JP2 file (signature box, header with colour specification, and a
+    // A JP2 file (signature box, header with its colour box, and a
     // lossless code stream). Three components for opaque pictures, four
     // (the fourth marked as alpha) otherwise.
     static QByteArray encodeJPEG2000(const QImage& image);
