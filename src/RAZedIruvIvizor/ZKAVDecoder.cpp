@@ -1,6 +1,7 @@
 #include "RAZedIruvIvizor/ZKAVDecoder.h"
 
 #include "RAZedIruvIvizor/FFmpeg.h"
+#include "RAZedIruvIvizor/ZKAVStreams.h"
 #include "RAZedIruvIvizor/ZKAVAudioBuffer.h"
 #include "RAZedIruvIvizor/ZKAVFrameQueue.h"
 
@@ -48,19 +49,6 @@ AVCodecContext* openDecoder(const AVStream* st, bool threads)
         return nullptr;
     }
     return ctx;
-}
-
-int pickVideoStream(AVFormatContext* fmt)
-{
-    const int best = av_find_best_stream(fmt, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
-    if (best >= 0 && !(fmt->streams[best]->disposition & AV_DISPOSITION_ATTACHED_PIC))
-        return best;
-    for (unsigned i = 0; i < fmt->nb_streams; ++i) {
-        const AVStream* st = fmt->streams[i];
-        if (st->codecpar->codec_type == AVMEDIA_TYPE_VIDEO && !(st->disposition & AV_DISPOSITION_ATTACHED_PIC))
-            return static_cast<int>(i);
-    }
-    return -1;
 }
 
 int pickCoverStream(AVFormatContext* fmt)

@@ -1,6 +1,7 @@
 #include "RAZedIruvIvizor/ZKAVURLAsset.h"
 
 #include "RAZedIruvIvizor/FFmpeg.h"
+#include "RAZedIruvIvizor/ZKAVStreams.h"
 
 #include <QByteArray>
 #include <QFile>
@@ -149,20 +150,6 @@ QMap<QString, QString> tagsOf(const AVDictionary* dict)
     while ((e = av_dict_get(dict, "", e, AV_DICT_IGNORE_SUFFIX)))
         out.insert(QString::fromUtf8(e->key), QString::fromUtf8(e->value));
     return out;
-}
-
-int pickVideoStream(AVFormatContext* fmt)
-{
-    const int best = av_find_best_stream(fmt, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
-    if (best >= 0 && !(fmt->streams[best]->disposition & AV_DISPOSITION_ATTACHED_PIC))
-        return best;
-    // A cover picture is not a video stream; look for a real one.
-    for (unsigned i = 0; i < fmt->nb_streams; ++i) {
-        const AVStream* st = fmt->streams[i];
-        if (st->codecpar->codec_type == AVMEDIA_TYPE_VIDEO && !(st->disposition & AV_DISPOSITION_ATTACHED_PIC))
-            return static_cast<int>(i);
-    }
-    return -1;
 }
 
 int pickAudioStream(AVFormatContext* fmt)
